@@ -14,7 +14,7 @@ bool WriteReport(HidDevice& device, uint8_t control, const uint8_t* chunk, uint3
     uint8_t* report = device.outReport.data();
     report[0] = 0;
     report[1] = control;
-    std::memcpy(report + kPayloadOffset, chunk, size);
+    if (size != 0) std::memcpy(report + kPayloadOffset, chunk, size);
     // Stale bytes of an earlier message are not the reader's business.
     std::memset(report + kPayloadOffset + size, 0, PayloadCapacity(device) - size);
     return device.hDevice->WriteReport(report, device.nReportLen);
