@@ -28,9 +28,9 @@ public:
     // `count` to the number of bytes decoded. `count` is set to 0 first.
     //
     // Never writes past `capacity`. Text that would decode to more than
-    // `capacity` bytes is refused as a whole: nothing is kept, `count` is 0
-    // and the result is false. Otherwise the result is true (also for text
-    // that decodes to nothing).
+    // `capacity` bytes is refused as a whole: the result is false, `count`
+    // is 0 and what the buffer holds is of no meaning. Otherwise the result
+    // is true (also for text that decodes to nothing).
     [[nodiscard]] bool Decode(std::string_view text, uint8_t* buffer,
                               uint32_t capacity, uint32_t& count) const;
 
