@@ -119,7 +119,6 @@ SimReply CaReader::Answer(const Bytes& command, uint16_t reportLen) {
     auto problem = [&](const std::string& what) {
         problems_.push_back("block " + std::to_string(index) + ": " + what);
     };
-    if (finished_) problem("arrived after the last block");
     if (command.size() < 7 || command[0] != 0x18 || command[1] != 0xC6 || command[2] != 0x00) {
         problem("not a CA download command");
         return AnswerWith({0x6D, 0x00}, reportLen);
@@ -131,10 +130,11 @@ SimReply CaReader::Answer(const Bytes& command, uint16_t reportLen) {
     if ((p2 & 0x03) != options_.variant - 1) problem("P2 carries the wrong variant");
     const size_t number = p2 >> 2;
     if (number == 63) {
-        finished_ = true;
+        nextNumber_ = 0;  // the download is complete; another may follow
     } else {
-        if (number != index) problem("block number " + std::to_string(number) + " out of order");
+        if (number != nextNumber_) problem("block number " + std::to_string(number) + " out of order");
         if (lc != 128) problem("a block before the last is not full");
+        ++nextNumber_;
     }
     if (command.size() > 6)
         certificate_.insert(certificate_.end(), command.begin() + 5, command.end() - 1);

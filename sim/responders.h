@@ -47,7 +47,7 @@ public:
     Responder AsResponder();  // keeps this reader alive
     std::vector<std::string> Problems() const;  // layout or numbering faults seen
     Bytes Certificate() const;                   // bytes of every block received, in order
-    size_t Blocks() const;
+    size_t Blocks() const;                       // blocks received, all downloads
 
 private:
     explicit CaReader(Options options) : options_(options) {}
@@ -57,8 +57,8 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> problems_;
     Bytes certificate_;
-    size_t blocks_ = 0;
-    bool finished_ = false;
+    size_t blocks_ = 0;      // every block received
+    size_t nextNumber_ = 0;  // block number expected next in this download
 };
 
 }  // namespace sim

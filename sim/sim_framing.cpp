@@ -5,7 +5,8 @@
 std::vector<Report> FrameMessage(const Bytes& message, uint16_t reportLen) {
     const size_t payload = reportLen - 2u;
     std::vector<Report> reports;
-    if (message.empty()) return reports;
+    // An empty answer is still a message: an empty first and an empty last report.
+    if (message.empty()) return {MakeReport(reportLen, 0x00), MakeReport(reportLen, 0x80)};
     for (size_t offset = 0; offset < message.size(); offset += payload) {
         const size_t size = std::min(payload, message.size() - offset);
         const bool first = offset == 0;

@@ -10,7 +10,8 @@ using Report = std::vector<uint8_t>;
 
 // The reports of one message for report length `reportLen`: a first report,
 // middle reports, a last report; an empty last report after a message that
-// fits one report. Every report is `reportLen` bytes, unused payload zero.
+// fits one report (an empty message too). Every report is `reportLen` bytes,
+// unused payload zero.
 std::vector<Report> FrameMessage(const Bytes& message, uint16_t reportLen);
 
 // One report with the given control byte and payload (cut to fit).
