@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+// MinGW's HID headers declare the hid.dll functions without C linkage.
+extern "C" {
 #include <hidsdi.h>
+}
 #include <setupapi.h>
 
 #include <vector>

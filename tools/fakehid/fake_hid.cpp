@@ -1,0 +1,94 @@
+// The HID class library functions a reader's host uses to examine and set
+// up an open interface, answered from the simulated readers. hid.dll
+// forwards to these.
+#include <windows.h>
+
+#include <hidsdi.h>
+
+#include "tools/fakehid/entry_barrier.h"
+#include "tools/fakehid/reader_registry.h"
+
+namespace {
+
+// Input buffers the HID class driver agrees to keep for one handle.
+constexpr ULONG kMinInputBuffers = 2;
+constexpr ULONG kMaxInputBuffers = 512;
+
+// The present reader behind `file`, or null (last error set).
+std::shared_ptr<FakeReader> ReaderBehind(HANDLE file) {
+    auto reader = ReaderRegistry::Instance().FindByHandle(file);
+    if (!reader) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // A host calls into hid.dll right after each CreateFile on an interface:
+    // the moment to let the reader make ready for the next CreateFile.
+    reader->CatchUp();
+    if (!reader->Present()) {
+        ::SetLastError(ERROR_DEVICE_NOT_CONNECTED);
+        return nullptr;
+    }
+    return reader;
+}
+
+}  // namespace
+
+extern "C" void NTAPI FakeHidD_GetHidGuid(LPGUID guid) {
+    if (guid != nullptr) *guid = kHidInterfaceClass;
+}
+
+extern "C" BOOLEAN NTAPI FakeHidD_GetAttributes(HANDLE file, PHIDD_ATTRIBUTES attributes) {
+    return Guarded<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+        const auto reader = ReaderBehind(file);
+        if (!reader || attributes == nullptr) return FALSE;
+        attributes->Size = sizeof(HIDD_ATTRIBUTES);
+        attributes->VendorID = reader->Spec().vendorId;
+        attributes->ProductID = reader->Spec().productId;
+        attributes->VersionNumber = 0x0100;
+        return TRUE;
+    });
+}
+
+extern "C" BOOLEAN NTAPI FakeHidD_GetPreparsedData(HANDLE file, PHIDP_PREPARSED_DATA* data) {
+    return Guarded<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+        const auto reader = ReaderBehind(file);
+        if (!reader || data == nullptr) return FALSE;
+        *data = static_cast<PHIDP_PREPARSED_DATA>(
+            ReaderRegistry::Instance().preparsedData.Add(PreparsedBlock{reader->Spec().reportLen}));
+        return TRUE;
+    });
+}
+
+extern "C" BOOLEAN NTAPI FakeHidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
+    return Guarded<BOOLEAN>(FALSE, ERROR_INVALID_PARAMETER, [&]() -> BOOLEAN {
+        if (ReaderRegistry::Instance().preparsedData.Remove(data)) return TRUE;
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    });
+}
+
+extern "C" NTSTATUS NTAPI FakeHidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
+    return Guarded<NTSTATUS>(HIDP_STATUS_INVALID_PREPARSED_DATA, ERROR_INVALID_PARAMETER, [&]() -> NTSTATUS {
+        const auto block = ReaderRegistry::Instance().preparsedData.Find(data);
+        if (!block || caps == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+        *caps = HIDP_CAPS{};
+        caps->UsagePage = 0xFF00;  // vendor-defined, as a card reader's interface is
+        caps->Usage = 0x01;
+        caps->InputReportByteLength = block->reportLen;
+        caps->OutputReportByteLength = block->reportLen;
+        return HIDP_STATUS_SUCCESS;
+    });
+}
+
+extern "C" BOOLEAN NTAPI FakeHidD_SetNumInputBuffers(HANDLE file, ULONG count) {
+    return Guarded<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+        const auto reader = ReaderBehind(file);
+        if (!reader) return FALSE;
+        if (count < kMinInputBuffers || count > kMaxInputBuffers) {
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        reader->SetInputBuffers(count);
+        return TRUE;
+    });
+}

@@ -1,0 +1,122 @@
+#include "tools/fakehid/reader_registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr const char* kConfigVariable = "VELDORINCTL_SIM_CONFIG";
+
+// Under Wine a developer naturally writes a Unix path; Wine's kernel32 can
+// turn it into the Windows one. On Windows the function does not exist and
+// the path is taken as it is.
+std::filesystem::path ConfigPath(const std::string& path) {
+    using ToDos = WCHAR*(CDECL*)(const char*);
+    const auto toDos = reinterpret_cast<ToDos>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
+    if (path.starts_with('/') && toDos) {
+        if (WCHAR* dos = toDos(path.c_str())) {
+            std::filesystem::path converted(dos);
+            ::HeapFree(::GetProcessHeap(), 0, dos);
+            return converted;
+        }
+    }
+    return std::filesystem::path(path);
+}
+
+}  // namespace
+
+ReaderRegistry& ReaderRegistry::Instance() {
+    // Never destroyed: by the time a DLL's statics are destroyed at process
+    // exit the readers' threads are already gone, and waiting for them under
+    // the loader lock could hang the exit.
+    static ReaderRegistry* const registry = [] {
+        auto* created = new ReaderRegistry;
+        created->LoadFromEnvironment();
+        return created;
+    }();
+    return *registry;
+}
+
+std::string ReaderRegistry::PipeName(int id) const {
+    // Unique per process, so that programs using the fakes at the same time
+    // never meet each other's readers.
+    return "veldorinsim-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(id);
+}
+
+int ReaderRegistry::Attach(ReaderSpec spec) {
+    int id = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        id = ++lastId_;
+    }
+    auto reader = std::make_shared<FakeReader>(id, std::move(spec), "\\\\.\\pipe\\" + PipeName(id));
+    std::lock_guard<std::mutex> lock(mutex_);
+    readers_.push_back(std::move(reader));
+    return id;
+}
+
+int ReaderRegistry::Load(const std::string& path) {
+    std::ifstream file(ConfigPath(path));
+    if (!file) {
+        std::fprintf(stderr, "veldorinsim: cannot read %s\n", path.c_str());
+        return -1;
+    }
+    ParsedConfig config = ParseReaderConfig(file);
+    if (config.errorLine != 0) {
+        std::fprintf(stderr, "veldorinsim: %s:%zu: %s\n", path.c_str(), config.errorLine, config.error.c_str());
+        return -static_cast<int>(config.errorLine);
+    }
+    Clear();
+    for (ReaderSpec& spec : config.readers) Attach(std::move(spec));
+    return static_cast<int>(config.readers.size());
+}
+
+int ReaderRegistry::LoadFromEnvironment() {
+    const char* path = std::getenv(kConfigVariable);
+    if (path == nullptr || *path == '\0') {
+        Clear();
+        return 0;
+    }
+    return Load(path);
+}
+
+void ReaderRegistry::Clear() {
+    std::vector<std::shared_ptr<FakeReader>> gone;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        gone.swap(readers_);
+    }
+    // Unplugging waits for the readers' threads: not under the lock.
+    for (const auto& reader : gone) reader->Unplug();
+}
+
+std::shared_ptr<FakeReader> ReaderRegistry::Find(int id) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& reader : readers_)
+        if (reader->Id() == id) return reader;
+    return nullptr;
+}
+
+std::shared_ptr<FakeReader> ReaderRegistry::FindByHandle(HANDLE file) const {
+    // The pipe's name, as the file system sees it: "\veldorinsim-<pid>-<id>".
+    alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(WCHAR)]{};
+    auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
+    if (!::GetFileInformationByHandleEx(file, FileNameInfo, info, sizeof(buffer) - sizeof(WCHAR)))
+        return nullptr;
+    const std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& reader : readers_) {
+        const std::string expected = "\\" + PipeName(reader->Id());
+        if (name == std::wstring(expected.begin(), expected.end())) return reader;
+    }
+    return nullptr;
+}
+
+std::vector<std::shared_ptr<FakeReader>> ReaderRegistry::Readers() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return readers_;
+}
