@@ -3,6 +3,7 @@
 // reader that was unplugged. For single-threaded tests and fuzzing.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <vector>
 
@@ -46,5 +47,5 @@ private:
     std::vector<Report> written_;
     int failWritesFrom_ = -1;
     size_t reportsRead_ = 0;
-    bool cancelled_ = false;
+    std::atomic<bool> cancelled_{false};  // Cancel() may come from another thread
 };

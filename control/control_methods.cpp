@@ -1,0 +1,155 @@
+#include "control/control_methods.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "control/certificate.h"
+#include "device/download_ca.h"
+
+namespace {
+
+std::string_view TextOf(const char* text) {
+    return text ? std::string_view(text) : std::string_view();
+}
+
+// Handles are a per-process counter, never bits of an address; 0 is skipped
+// because it means "no reader".
+int32_t NextHandle() {
+    static std::atomic<uint32_t> counter{0};
+    uint32_t value;
+    do {
+        value = ++counter;
+    } while (value == 0);
+    return static_cast<int32_t>(value);
+}
+
+using MessageBuffer = std::array<uint8_t, kMessageBufferSize>;
+
+std::string FormatValidity(const CertificateFields& fields) {
+    const CertificateTime& from = fields.notBefore;
+    const CertificateTime& to = fields.notAfter;
+    char text[40] = {};
+    std::snprintf(text, sizeof text, "%d/%02d/%02d %02d:%02d:%02d,%d/%02d/%02d %02d:%02d:%02d", from.year,
+                  from.month, from.day, from.hour, from.minute, from.second, to.year, to.month, to.day,
+                  to.hour, to.minute, to.second);
+    return text;
+}
+
+}  // namespace
+
+ControlMethods::ControlMethods(ReaderOpener opener, AsyncAnswerDelivery delivery)
+    : opener_(std::move(opener)), delivery_(std::move(delivery)) {}
+
+ControlMethods::~ControlMethods() {
+    destroying_ = true;
+    if (auto connection = TakeConnection()) connection->Close();
+    workers_.JoinAll();
+}
+
+std::shared_ptr<ReaderConnection> ControlMethods::CurrentConnection() {
+    std::lock_guard<std::mutex> lock(connectionMutex_);
+    return m_pDevice;
+}
+
+std::shared_ptr<ReaderConnection> ControlMethods::TakeConnection() {
+    std::lock_guard<std::mutex> lock(connectionMutex_);
+    return std::move(m_pDevice);
+}
+
+int32_t ControlMethods::DevOpen() {
+    if (auto previous = TakeConnection()) previous->Close();
+    for (const ReaderIdentity& identity : kReaderIdentities) {
+        HidDevicePtr device = opener_(identity.vendorId, identity.productId);
+        if (!device) continue;
+        auto connection = std::make_shared<ReaderConnection>(std::move(device), NextHandle());
+        std::lock_guard<std::mutex> lock(connectionMutex_);
+        m_pDevice = connection;
+        return connection->Handle();
+    }
+    return 0;
+}
+
+void ControlMethods::DevClose(int32_t hDev) {
+    std::shared_ptr<ReaderConnection> connection;
+    {
+        std::lock_guard<std::mutex> lock(connectionMutex_);
+        if (!m_pDevice || m_pDevice->Handle() != hDev) return;
+        connection = std::move(m_pDevice);
+    }
+    connection->Close();
+}
+
+std::string ControlMethods::ExchangeText(const char* cmd) {
+    MessageBuffer command;
+    uint32_t length = 0;
+    if (!m_base64.Decode(TextOf(cmd), command.data(), kMessageBufferSize, length) || length == 0) return {};
+    const auto connection = CurrentConnection();
+    if (!connection) return {};
+    MessageBuffer answer;
+    const uint32_t count = connection->Exchange(command.data(), length, answer.data(), kMessageBufferSize);
+    return m_base64.Encode(answer.data(), count);
+}
+
+std::string ControlMethods::DevCall(const char* cmd) {
+    return ExchangeText(cmd);
+}
+
+void ControlMethods::DevCallAsync(const char* cmd) {
+    auto request = std::make_unique<AsyncCallRequest>();
+    const std::string_view text = TextOf(cmd);
+    // Text that does not fit is not cut (that would send another command):
+    // the worker gets none, sends nothing and answers with empty text.
+    const size_t copied = text.size() < sizeof request->szCmd ? text.size() : 0;
+    std::copy_n(text.data(), copied, request->szCmd);
+    request->szCmd[copied] = '\0';
+    request->pCtrl = this;
+    // A worker that cannot be started takes its request with it, unrun.
+    (void)workers_.Start([request = std::move(request)]() mutable { AsyncCallThreadProc(std::move(request)); });
+}
+
+uint32_t ControlMethods::AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> request) {
+    ControlMethods& control = *request->pCtrl;
+    const std::string answer = control.ExchangeText(request->szCmd);
+    request.reset();
+    control.Deliver(answer);
+    return 0;
+}
+
+void ControlMethods::Deliver(const std::string& backData) {
+    if (!destroying_ && delivery_) delivery_(backData);
+}
+
+int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
+    if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
+    MessageBuffer certificate;
+    uint32_t length = 0;
+    if (!m_base64.Decode(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0)
+        return kCaSendFailed;
+    const auto connection = CurrentConnection();
+    if (!connection) return kCaSendFailed;
+    return connection->DownloadCA(nFlag, certificate.data(), length);
+}
+
+namespace {
+
+std::optional<CertificateFields> ParseCertificateText(const Base64& codec, const char* b64CAData) {
+    MessageBuffer der;
+    uint32_t length = 0;
+    if (!codec.Decode(TextOf(b64CAData), der.data(), kMessageBufferSize, length)) return std::nullopt;
+    return ParseCertificate(der.data(), length);
+}
+
+}  // namespace
+
+std::optional<std::string> ControlMethods::GetX509ValidDate(const char* b64CAData) const {
+    const auto fields = ParseCertificateText(m_base64, b64CAData);
+    if (!fields) return std::nullopt;
+    return FormatValidity(*fields);
+}
+
+std::optional<std::string> ControlMethods::GetX509Sn(const char* b64CAData) const {
+    const auto fields = ParseCertificateText(m_base64, b64CAData);
+    if (!fields) return std::nullopt;
+    return m_base64.Encode(fields->serialNumber.data(), static_cast<uint32_t>(fields->serialNumber.size()));
+}
