@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <exception>
 
 #include "control/certificate.h"
 #include "device/download_ca.h"
@@ -110,9 +111,14 @@ void ControlMethods::DevCallAsync(const char* cmd) {
 
 uint32_t ControlMethods::AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> request) {
     ControlMethods& control = *request->pCtrl;
-    const std::string answer = control.ExchangeText(request->szCmd);
-    request.reset();
-    control.Deliver(answer);
+    try {
+        const std::string answer = control.ExchangeText(request->szCmd);
+        request.reset();
+        control.Deliver(answer);
+    } catch (const std::exception&) {
+        // Out of memory while building or handing over the answer: nothing
+        // can be delivered, but the host process must live on.
+    }
     return 0;
 }
 

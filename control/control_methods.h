@@ -84,7 +84,8 @@ public:
     // nothing as above.
     std::optional<std::string> GetX509Sn(const char* b64CAData) const;
 
-    // The worker's thread function; always returns 0.
+    // The worker's thread function; always returns 0. When memory runs out
+    // on the worker, no answer follows.
     static uint32_t AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> request);
 
 private:

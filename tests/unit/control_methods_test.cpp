@@ -302,3 +302,27 @@ TEST_F(ControlMethodsTest, CertificateMethodsGiveTheVectorsTextsWithOrWithoutARe
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ControlMethodsWorker, RunningOutOfMemoryOnTheWorkerDoesNotEndTheProcess) {
+    // The answer's hand-over is where a worker allocates last; an exception
+    // escaping a thread function would end the whole process.
+    FakeReaders readers;
+    readers.Attach(kFirstVid, kFirstPid, sim::Echo());
+    std::atomic<int> attempts{0};
+    {
+        ControlMethods control(readers.Opener(), [&](const std::string&) {
+            ++attempts;
+            throw std::bad_alloc();
+        });
+        control.DevOpen();
+        control.DevCallAsync("AQID");
+        control.DevCallAsync("AQID");
+        EXPECT_EQ(control.DevCall("AQID"), "AQID");
+        for (int i = 0; i < 500 && attempts < 2; ++i) std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(attempts, 2);
+    }  // joins the workers
+}
+
+}  // namespace

@@ -102,7 +102,7 @@ TEST(DownloadCA, LostReaderGivesSendAndReceiveCodes) {
     }
 }
 
-TEST(DownloadCA, AnswerLongerThanTheAnswerAreaIsABadAnswerNotAnOverrun) {
+TEST(DownloadCA, AnswerLongerThanTheAnswerAreaIsRefusedNotAnOverrun) {
     SimulatedReader reader(65, sim::Sequence({sim::AnswerOfLength(3000), sim::StatusWord(0x90, 0x00)}));
     const Bytes certificate = sim::PatternBytes(10);
     EXPECT_EQ(DownloadCA(*reader.device, 1, certificate.data(), 10), kCaReceiveFailed);
