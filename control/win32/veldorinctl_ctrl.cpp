@@ -1,0 +1,134 @@
+#include "control/win32/veldorinctl_ctrl.h"
+
+#include <olectl.h>
+
+#include "control/win32/about_box.h"
+#include "device/win32/hid_discovery.h"
+#include "framework/text_conversion.h"
+#include "resources/guids.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr DISPID eventidDevCallAsyncBack = 1;
+constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
+                              OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
+static_assert(kMiscStatus == 0x20191);
+
+UniqueBstr NullableResult(const std::optional<std::string>& text) {
+    return text ? AnsiTextToBstr(*text) : UniqueBstr();
+}
+
+}  // namespace
+
+const CRuntimeClass CVELDORINCTLCtrl::classCVELDORINCTLCtrl{"CVELDORINCTLCtrl", &COleControl::classCOleControl,
+                                                           &CreateObjectOf<CVELDORINCTLCtrl>};
+
+// The order is binding: an entry without an explicit DISPID is reached by its
+// position, and pages call DevOpen..GetX509Sn as 1..7.
+namespace {
+constexpr DispatchEntry kDispatchEntries[] = {
+    DispFunction<&CVELDORINCTLCtrl::DevOpen>(L"DevOpen"),
+    DispFunction<&CVELDORINCTLCtrl::DevClose>(L"DevClose"),
+    DispFunction<&CVELDORINCTLCtrl::DevCall>(L"DevCall"),
+    DispFunction<&CVELDORINCTLCtrl::DevCallAsync>(L"DevCallAsync"),
+    DispFunction<&CVELDORINCTLCtrl::GetX509ValidDate>(L"GetX509ValidDate"),
+    DispFunction<&CVELDORINCTLCtrl::LoadCA>(L"LoadCA"),
+    DispFunction<&CVELDORINCTLCtrl::GetX509Sn>(L"GetX509Sn"),
+    DispFunction<&CVELDORINCTLCtrl::AboutBox>(L"AboutBox", DISPID_ABOUTBOX),
+    DispStockFunction<&COleControl::DoClick>(L"DoClick", DISPID_DOCLICK),
+};
+
+constexpr VARTYPE kDevCallAsyncBackParams[] = {VTS_BSTR};
+constexpr EventEntry kEventEntries[] = {
+    {L"DevCallAsyncBack", std::nullopt, kDevCallAsyncBackParams, false},
+};
+}  // namespace
+
+const DispatchMap CVELDORINCTLCtrl::dispatchMap{&COleControl::dispatchMap, kDispatchEntries};
+const EventMap CVELDORINCTLCtrl::eventMap{kEventEntries};
+
+CVELDORINCTLCtrl::CVELDORINCTLCtrl()
+    : m_answers([this] { OnAnswersArrived(); }),
+      m_methods(&OpenHidDevice, [this](const std::string& backData) { m_answers.Post(backData); }) {
+    InitializeIIDs(&DIID__DVELDORINCTL, &DIID__DVELDORINCTLEvents);
+}
+
+CVELDORINCTLCtrl::~CVELDORINCTLCtrl() {
+    // From here on an answer is dropped, whether it was queued already or a
+    // worker posts it before m_methods has joined the workers.
+    m_answers.Close();
+}
+
+const DispatchMap& CVELDORINCTLCtrl::GetDispatchMap() const {
+    return dispatchMap;
+}
+
+const EventMap& CVELDORINCTLCtrl::GetEventMap() const {
+    return eventMap;
+}
+
+HRESULT CVELDORINCTLCtrl::GetTypeLib(LCID lcid, ITypeLib** typeLib) {
+    if (!typeLib) return E_POINTER;
+    *typeLib = nullptr;
+    return ::LoadRegTypeLib(LIBID_VELDORINCTLLib, kVeldorinctlTypeLibMajor, kVeldorinctlTypeLibMinor, lcid,
+                            typeLib);
+}
+
+STDMETHODIMP CVELDORINCTLCtrl::GetClassID(CLSID* classId) {
+    if (!classId) return E_POINTER;
+    *classId = CLSID_VELDORINCTL;
+    return S_OK;
+}
+
+UINT CVELDORINCTLCtrl::GetUserTypeNameID() const {
+    return IDS_VELDORINCTL;
+}
+
+DWORD CVELDORINCTLCtrl::GetMiscStatus() const {
+    return kMiscStatus;
+}
+
+long CVELDORINCTLCtrl::DevOpen() {
+    return m_methods.DevOpen();
+}
+
+void CVELDORINCTLCtrl::DevClose(long hDev) {
+    m_methods.DevClose(hDev);
+}
+
+UniqueBstr CVELDORINCTLCtrl::DevCall(const char* cmd) {
+    return AnsiTextToBstr(m_methods.DevCall(cmd));
+}
+
+void CVELDORINCTLCtrl::DevCallAsync(const char* cmd) {
+    m_methods.DevCallAsync(cmd);
+}
+
+UniqueBstr CVELDORINCTLCtrl::GetX509ValidDate(const char* b64CAData) {
+    return NullableResult(m_methods.GetX509ValidDate(b64CAData));
+}
+
+long CVELDORINCTLCtrl::LoadCA(long nFlag, const char* b64CAData) {
+    return m_methods.LoadCA(nFlag, b64CAData);
+}
+
+UniqueBstr CVELDORINCTLCtrl::GetX509Sn(const char* b64CAData) {
+    return NullableResult(m_methods.GetX509Sn(b64CAData));
+}
+
+void CVELDORINCTLCtrl::AboutBox() {
+    ShowAboutBox();
+}
+
+void CVELDORINCTLCtrl::FireDevCallAsyncBack(const char* backData) {
+    FireEvent(eventidDevCallAsyncBack, {backData});
+}
+
+void CVELDORINCTLCtrl::OnAnswersArrived() {
+    // A sink may release the control while handling the event; the control
+    // stays alive until the queue is drained, and this is the last thing
+    // that touches it.
+    ScopedReference keepAlive(*this);
+    while (auto backData = m_answers.Take()) FireDevCallAsyncBack(backData->c_str());
+}

@@ -1,0 +1,67 @@
+// CVELDORINCTLCtrl: the ActiveX control a page creates. It publishes the
+// reader methods through its dispatch map, fires DevCallAsyncBack through
+// its event map, and forwards every method to ControlMethods with only the
+// text conversion of the script boundary around it.
+//
+// DevCallAsync's answer comes back on a worker thread; the control hands it
+// to its own thread through a mailbox and fires the event there, when the
+// thread pumps messages, as an apartment-model object must.
+#pragma once
+
+#include <windows.h>
+
+#include "control/control_methods.h"
+#include "framework/object_factory.h"
+#include "framework/ole_control.h"
+#include "framework/runtime_class.h"
+#include "framework/thread_mailbox.h"
+#include "framework/unique_bstr.h"
+
+class CVELDORINCTLCtrl : public COleControl {
+public:
+    CVELDORINCTLCtrl();
+    ~CVELDORINCTLCtrl() override;
+
+    static const CRuntimeClass classCVELDORINCTLCtrl;
+
+    // The control's class factory; its one instance and its registration
+    // belong to the module.
+    class CVELDORINCTLCtrlFactory : public COleObjectFactory {
+    public:
+        CVELDORINCTLCtrlFactory();
+        ~CVELDORINCTLCtrlFactory() override;
+        BOOL UpdateRegistry(BOOL bRegister) override;
+    };
+    static CVELDORINCTLCtrlFactory factory;
+
+    // The methods, in dispatch-map order.
+    long DevOpen();
+    void DevClose(long hDev);
+    UniqueBstr DevCall(const char* cmd);
+    void DevCallAsync(const char* cmd);
+    UniqueBstr GetX509ValidDate(const char* b64CAData);
+    long LoadCA(long nFlag, const char* b64CAData);
+    UniqueBstr GetX509Sn(const char* b64CAData);
+    void AboutBox();
+
+    STDMETHODIMP GetClassID(CLSID* classId) override;
+
+protected:
+    const DispatchMap& GetDispatchMap() const override;
+    const EventMap& GetEventMap() const override;
+    HRESULT GetTypeLib(LCID lcid, ITypeLib** typeLib) override;
+    UINT GetUserTypeNameID() const override;
+    DWORD GetMiscStatus() const override;
+
+private:
+    void FireDevCallAsyncBack(const char* backData);
+    void OnAnswersArrived();
+
+    static const DispatchMap dispatchMap;
+    static const EventMap eventMap;
+
+    // Declared before m_methods so that it outlives the workers, which post
+    // into it until m_methods has joined them.
+    CThreadMailbox m_answers;
+    ControlMethods m_methods;
+};

@@ -1,0 +1,315 @@
+#include "framework/ole_control.h"
+
+#include <olectl.h>
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "framework/com_entry.h"
+#include "framework/dispatch.h"
+#include "framework/enumerator.h"
+#include "framework/text_conversion.h"
+
+using Microsoft::WRL::ComPtr;
+
+const CRuntimeClass COleControl::classCOleControl{"COleControl", nullptr, nullptr};
+const DispatchMap COleControl::dispatchMap{nullptr, {}};
+const EventMap COleControl::eventMap{{}};
+
+COleControl::COleControl()
+    : eventPoint_(*this, *this, IID_NULL, true), propertyNotifyPoint_(*this, *this, IID_IPropertyNotifySink, false) {}
+
+COleControl::~COleControl() = default;
+
+void COleControl::InitializeIIDs(const IID* primary, const IID* events) {
+    primaryIid_ = primary;
+    eventsIid_ = events;
+    eventPoint_.SetInterface(*events);
+}
+
+std::span<const InterfaceEntry> COleControl::GetInterfaceTable() const {
+    static constexpr InterfaceEntry table[] = {
+        InterfaceOf<COleControl, IDispatch>(IID_IDispatch),
+        InterfaceOf<COleControl, IConnectionPointContainer>(IID_IConnectionPointContainer),
+        InterfaceOf<COleControl, IProvideClassInfo2>(IID_IProvideClassInfo),
+        InterfaceOf<COleControl, IProvideClassInfo2>(IID_IProvideClassInfo2),
+        InterfaceOf<COleControl, IPersistStreamInit>(IID_IPersist),
+        InterfaceOf<COleControl, IPersistStreamInit>(IID_IPersistStreamInit),
+        InterfaceOf<COleControl, IPersistPropertyBag>(IID_IPersistPropertyBag),
+    };
+    return table;
+}
+
+IUnknown* COleControl::QueryRuntimeInterface(REFIID riid) {
+    if (primaryIid_ && riid == *primaryIid_) return static_cast<IDispatch*>(this);
+    return nullptr;
+}
+
+const DispatchMap& COleControl::GetDispatchMap() const {
+    return dispatchMap;
+}
+
+const EventMap& COleControl::GetEventMap() const {
+    return eventMap;
+}
+
+HRESULT COleControl::GetTypeLib(LCID, ITypeLib** typeLib) {
+    if (typeLib) *typeLib = nullptr;
+    return TYPE_E_CANTLOADLIBRARY;
+}
+
+UINT COleControl::GetUserTypeNameID() const {
+    return 0;
+}
+
+DWORD COleControl::GetMiscStatus() const {
+    return 0;
+}
+
+void COleControl::OnResetState() {}
+
+HRESULT COleControl::GetPrimaryTypeInfo(LCID lcid, ITypeInfo** info) {
+    *info = nullptr;
+    if (!primaryIid_) return TYPE_E_ELEMENTNOTFOUND;
+    ComPtr<ITypeLib> typeLib;
+    const HRESULT hr = GetTypeLib(lcid, typeLib.GetAddressOf());
+    if (FAILED(hr)) return hr;
+    if (!typeLib) return TYPE_E_CANTLOADLIBRARY;
+    return typeLib->GetTypeInfoOfGuid(*primaryIid_, info);
+}
+
+// IDispatch
+
+STDMETHODIMP COleControl::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
+    return ComEntry([&] {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        if (index != 0) return DISP_E_BADINDEX;
+        return GetPrimaryTypeInfo(lcid, info);
+    });
+}
+
+STDMETHODIMP COleControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
+    return ComEntry([&]() -> HRESULT {
+        if (!names || !ids) return E_POINTER;
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (count == 0) return E_INVALIDARG;
+        if (lcid != 0) {
+            ComPtr<ITypeInfo> info;
+            if (SUCCEEDED(GetPrimaryTypeInfo(lcid, info.GetAddressOf()))) {
+                return info->GetIDsOfNames(names, count, ids);
+            }
+        }
+        const auto id = FindDispatchId(GetDispatchMap(), names[0]);
+        if (!id) return DISP_E_UNKNOWNNAME;
+        ids[0] = *id;
+        // The map knows no parameter names: further names stay unknown.
+        return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    });
+}
+
+STDMETHODIMP COleControl::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                 VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    return ComEntry([&]() -> HRESULT {
+        if (exception) *exception = EXCEPINFO{};
+        if (result) ::VariantInit(result);
+        if (!initialized_) return E_UNEXPECTED;
+        if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+        if (!params) return E_INVALIDARG;
+        // Every entry is a method; scripts read a method's result with
+        // DISPATCH_METHOD, DISPATCH_PROPERTYGET or both.
+        if (!(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET))) return DISP_E_MEMBERNOTFOUND;
+        const DispatchEntry* entry = FindDispatchEntry(GetDispatchMap(), dispid);
+        if (!entry) return DISP_E_MEMBERNOTFOUND;
+        return InvokeDispatchEntry(*this, *entry, *params, result, exception, argError);
+    });
+}
+
+// Stock method and events
+
+void COleControl::DoClick() {
+    FireEvent(DISPID_CLICK, {});
+}
+
+namespace {
+
+bool ArgumentsMatch(const EventEntry& entry, std::initializer_list<EventArgument> arguments) {
+    if (entry.params.size() != arguments.size()) return false;
+    size_t i = 0;
+    for (const EventArgument& argument : arguments) {
+        const VARTYPE type = entry.params[i++];
+        if (type == VTS_I4 && !std::holds_alternative<long>(argument)) return false;
+        if (type == VTS_BSTR && !std::holds_alternative<const char*>(argument)) return false;
+        if (type != VTS_I4 && type != VTS_BSTR) return false;
+    }
+    return true;
+}
+
+// The arguments of one sink call, in the reversed order of DISPPARAMS,
+// cleared (strings freed) when the call is over.
+class EventArguments {
+public:
+    explicit EventArguments(std::initializer_list<EventArgument> arguments) : count_(arguments.size()) {
+        size_t slot = count_;
+        for (const EventArgument& argument : arguments) {
+            VARIANT& value = values_[--slot];
+            ::VariantInit(&value);
+            if (const long* number = std::get_if<long>(&argument)) {
+                value.vt = VT_I4;
+                value.lVal = *number;
+            } else if (const char* text = std::get<const char*>(argument)) {
+                value.bstrVal = AnsiTextToBstr(std::string_view(text, std::strlen(text))).release();
+                value.vt = VT_BSTR;
+            } else {
+                value.vt = VT_BSTR;
+                value.bstrVal = nullptr;
+            }
+        }
+    }
+    ~EventArguments() {
+        for (size_t i = 0; i < count_; ++i) ::VariantClear(&values_[i]);
+    }
+    EventArguments(const EventArguments&) = delete;
+    EventArguments& operator=(const EventArguments&) = delete;
+
+    DISPPARAMS Params() { return DISPPARAMS{values_.data(), nullptr, static_cast<UINT>(count_), 0}; }
+
+private:
+    std::array<VARIANT, kMaxDispatchParams> values_{};
+    size_t count_;
+};
+
+void InvokeSink(IDispatch* sink, DISPID dispid, std::initializer_list<EventArgument> arguments) {
+    EventArguments values(arguments);
+    DISPPARAMS params = values.Params();
+    EXCEPINFO exception{};
+    UINT argError = 0;
+    sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, &exception, &argError);
+    // A sink that reports an exception hands us its strings.
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+}
+
+}  // namespace
+
+void COleControl::FireEvent(DISPID dispid, std::initializer_list<EventArgument> arguments) {
+    const EventEntry* entry = FindEvent(GetEventMap(), dispid);
+    if (!entry || arguments.size() > kMaxDispatchParams || !ArgumentsMatch(*entry, arguments)) return;
+    std::vector<ComPtr<IUnknown>> sinks;
+    try {
+        sinks = eventPoint_.Sinks();
+    } catch (...) {
+        return;
+    }
+    for (const ComPtr<IUnknown>& sink : sinks) {
+        // Connected as the event dispinterface or as IDispatch: either way
+        // the pointer has IDispatch's layout.
+        try {
+            InvokeSink(static_cast<IDispatch*>(static_cast<void*>(sink.Get())), dispid, arguments);
+        } catch (...) {
+            // A sink that cannot be given its arguments is skipped, as one
+            // that fails is; the next is still called.
+        }
+    }
+}
+
+// IConnectionPointContainer
+
+STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
+    return ComEntry([&] {
+        if (!points) return E_POINTER;
+        *points = nullptr;
+        auto snapshot = std::make_shared<const std::vector<ComPtr<IConnectionPoint>>>(
+            std::vector<ComPtr<IConnectionPoint>>{&eventPoint_, &propertyNotifyPoint_});
+        return CreateComObject<CEnumConnectionPoints>(IID_IEnumConnectionPoints, reinterpret_cast<void**>(points),
+                                                      std::move(snapshot));
+    });
+}
+
+STDMETHODIMP COleControl::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    CConnectionPoint* found = nullptr;
+    if (eventsIid_ && riid == *eventsIid_) found = &eventPoint_;
+    if (riid == IID_IPropertyNotifySink) found = &propertyNotifyPoint_;
+    if (!found) return CONNECT_E_NOCONNECTION;
+    found->AddRef();
+    *point = found;
+    return S_OK;
+}
+
+// IProvideClassInfo2
+
+STDMETHODIMP COleControl::GetClassInfo(ITypeInfo** info) {
+    return ComEntry([&]() -> HRESULT {
+        if (!info) return E_POINTER;
+        *info = nullptr;
+        CLSID classId{};
+        HRESULT hr = GetClassID(&classId);
+        if (FAILED(hr)) return hr;
+        ComPtr<ITypeLib> typeLib;
+        hr = GetTypeLib(0, typeLib.GetAddressOf());
+        if (FAILED(hr)) return hr;
+        if (!typeLib) return TYPE_E_CANTLOADLIBRARY;
+        return typeLib->GetTypeInfoOfGuid(classId, info);
+    });
+}
+
+STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
+    if (!guid) return E_POINTER;
+    *guid = GUID_NULL;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || !eventsIid_) return E_INVALIDARG;
+    *guid = *eventsIid_;
+    return S_OK;
+}
+
+// Persistence
+
+HRESULT COleControl::InitializeAsNew() {
+    // Initialising twice is the container's mistake, as in IPersist*::Load
+    // after InitNew.
+    if (initialized_) return E_UNEXPECTED;
+    OnResetState();
+    initialized_ = true;
+    return S_OK;
+}
+
+STDMETHODIMP COleControl::InitNew() {
+    return ComEntry([&] { return InitializeAsNew(); });
+}
+
+STDMETHODIMP COleControl::IsDirty() {
+    return S_FALSE;
+}
+
+STDMETHODIMP COleControl::Load(IStream*) {
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP COleControl::Save(IStream*, BOOL) {
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP COleControl::GetSizeMax(ULARGE_INTEGER* size) {
+    if (!size) return E_POINTER;
+    size->QuadPart = 0;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP COleControl::Load(IPropertyBag*, IErrorLog*) {
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP COleControl::Save(IPropertyBag*, BOOL, BOOL) {
+    return E_NOTIMPL;
+}

@@ -1,0 +1,92 @@
+#include "framework/registry.h"
+
+#include <objbase.h>
+
+#include "framework/unique_reg_key.h"
+
+namespace {
+
+UniqueRegKey OpenKey(HKEY root, const std::string& subkey, REGSAM access) {
+    UniqueRegKey key;
+    if (::RegOpenKeyExA(root, subkey.c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
+    return key;
+}
+
+}  // namespace
+
+bool SetRegistryString(HKEY root, const std::string& subkey, const char* name, const std::string& data) {
+    UniqueRegKey key;
+    if (::RegCreateKeyExA(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr,
+                          key.put(), nullptr) != ERROR_SUCCESS) {
+        key.reset();
+        return false;
+    }
+    return ::RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                            static_cast<DWORD>(data.size() + 1)) == ERROR_SUCCESS;
+}
+
+std::optional<std::string> GetRegistryString(HKEY root, const std::string& subkey, const char* name) {
+    const UniqueRegKey key = OpenKey(root, subkey, KEY_READ);
+    if (!key) return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
+        return std::nullopt;
+    }
+    std::string data(size, '\0');
+    if (::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    data.resize(size);
+    while (!data.empty() && data.back() == '\0') data.pop_back();
+    return data;
+}
+
+bool RegistryKeyExists(HKEY root, const std::string& subkey) {
+    return static_cast<bool>(OpenKey(root, subkey, KEY_READ));
+}
+
+bool DeleteRegistryTree(HKEY root, const std::string& subkey) {
+    const LSTATUS status = ::RegDeleteTreeA(root, subkey.c_str());
+    if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) return true;
+    if (status != ERROR_SUCCESS) return false;
+    // RegDeleteTree empties the key; the key itself goes with RegDeleteKey.
+    const LSTATUS removed = ::RegDeleteKeyA(root, subkey.c_str());
+    return removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND;
+}
+
+std::vector<std::string> RegistrySubkeys(HKEY root, const std::string& subkey) {
+    std::vector<std::string> names;
+    const UniqueRegKey key = OpenKey(root, subkey, KEY_READ);
+    if (!key) return names;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        if (::RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+std::string GuidToRegistryText(REFGUID guid) {
+    wchar_t wide[39];
+    const int length = ::StringFromGUID2(guid, wide, 39);
+    // Hexadecimal digits, braces and dashes: every unit is ASCII.
+    return std::string(wide, wide + (length > 0 ? length - 1 : 0));
+}
+
+std::string ModuleFileNameA(HINSTANCE instance) {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameA(instance, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}

@@ -1,0 +1,26 @@
+// Small registry helpers for self-registration. Values are REG_SZ strings
+// written in 8-bit text; keys are created with read and write access.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Sets value `name` (null: the key's default value) of `root\subkey`,
+// creating the key when needed.
+bool SetRegistryString(HKEY root, const std::string& subkey, const char* name, const std::string& data);
+// The string value, or nothing when the key or value is absent.
+std::optional<std::string> GetRegistryString(HKEY root, const std::string& subkey, const char* name);
+bool RegistryKeyExists(HKEY root, const std::string& subkey);
+// Deletes the key with everything under it. A key that is not there counts
+// as deleted.
+bool DeleteRegistryTree(HKEY root, const std::string& subkey);
+// The names of the key's direct subkeys (none when it is absent).
+std::vector<std::string> RegistrySubkeys(HKEY root, const std::string& subkey);
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", as StringFromGUID2 writes it.
+std::string GuidToRegistryText(REFGUID guid);
+// The module's full file name as GetModuleFileNameA gives it.
+std::string ModuleFileNameA(HINSTANCE instance);

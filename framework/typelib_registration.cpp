@@ -1,0 +1,130 @@
+#include "framework/typelib_registration.h"
+
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "framework/registry.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+std::wstring ModuleFileNameW(HINSTANCE instance) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+bool HasId(ITypeLib* library, REFGUID tlid) {
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(library->GetLibAttr(&attributes))) return false;
+    const bool same = IsEqualGUID(attributes->guid, tlid) != FALSE;
+    library->ReleaseTLibAttr(attributes);
+    return same;
+}
+
+// Locale subkeys of a version are hexadecimal numbers; FLAGS and HELPDIR
+// are not.
+bool IsLocaleKey(const std::string& name) {
+    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+// Removes the win64 registrations; true in `anyWin32Left` when some version
+// and locale still hold a win32 one.
+bool RemoveWin64Registrations(const std::string& libraryKey, bool& anyWin32Left) {
+    bool removed = true;
+    anyWin32Left = false;
+    for (const std::string& version : RegistrySubkeys(HKEY_CLASSES_ROOT, libraryKey)) {
+        const std::string versionKey = libraryKey + "\\" + version;
+        for (const std::string& locale : RegistrySubkeys(HKEY_CLASSES_ROOT, versionKey)) {
+            if (!IsLocaleKey(locale)) continue;
+            const std::string localeKey = versionKey + "\\" + locale;
+            removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, localeKey + "\\win64") && removed;
+            if (RegistryKeyExists(HKEY_CLASSES_ROOT, localeKey + "\\win32")) anyWin32Left = true;
+        }
+    }
+    return removed;
+}
+
+// Removes the Interface entries that name this library as theirs.
+bool RemoveInterfaceEntries(ITypeLib* library, REFGUID tlid) {
+    const std::string libraryId = GuidToRegistryText(tlid);
+    bool removed = true;
+    const UINT count = library->GetTypeInfoCount();
+    for (UINT i = 0; i < count; ++i) {
+        TYPEKIND kind;
+        if (FAILED(library->GetTypeInfoType(i, &kind)) || (kind != TKIND_INTERFACE && kind != TKIND_DISPATCH)) {
+            continue;
+        }
+        ComPtr<ITypeInfo> info;
+        TYPEATTR* attributes = nullptr;
+        if (FAILED(library->GetTypeInfo(i, info.GetAddressOf())) || FAILED(info->GetTypeAttr(&attributes))) {
+            continue;
+        }
+        const std::string interfaceKey = "Interface\\" + GuidToRegistryText(attributes->guid);
+        info->ReleaseTypeAttr(attributes);
+        const auto owner = GetRegistryString(HKEY_CLASSES_ROOT, interfaceKey + "\\TypeLib", nullptr);
+        if (owner && SameText(*owner, libraryId)) {
+            removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, interfaceKey) && removed;
+        }
+    }
+    return removed;
+}
+
+}  // namespace
+
+BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, LPCWSTR helpDir) {
+    // Registration reports failure by its result, never by an exception.
+    try {
+        std::wstring path = ModuleFileNameW(instance);
+        if (path.empty()) return FALSE;
+        if (fileName) path = path.substr(0, path.find_last_of(L"\\/") + 1) + fileName;
+        ComPtr<ITypeLib> library;
+        if (FAILED(::LoadTypeLib(path.c_str(), library.GetAddressOf())) || !HasId(library.Get(), tlid)) return FALSE;
+        std::wstring directory = helpDir ? helpDir : L"";
+        return SUCCEEDED(::RegisterTypeLib(library.Get(), path.data(), helpDir ? directory.data() : nullptr)) ? TRUE
+                                                                                                            : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD verMajor, WORD verMinor, LCID lcid) {
+    // Registration reports failure by its result, never by an exception.
+    try {
+        // Loaded first: once its keys are gone, the library cannot name its
+        // interfaces any more.
+        ComPtr<ITypeLib> library;
+        if (FAILED(::LoadRegTypeLib(tlid, verMajor, verMinor, lcid, library.GetAddressOf()))) library.Reset();
+
+        const std::string libraryKey = "TypeLib\\" + GuidToRegistryText(tlid);
+        bool anyWin32Left = false;
+        bool removed = RemoveWin64Registrations(libraryKey, anyWin32Left);
+        if (!anyWin32Left) removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, libraryKey) && removed;
+
+        ComPtr<ITypeLib> stillThere;
+        if (library && FAILED(::LoadRegTypeLib(tlid, verMajor, verMinor, lcid, stillThere.GetAddressOf()))) {
+            removed = RemoveInterfaceEntries(library.Get(), tlid) && removed;
+        }
+        return removed ? TRUE : FALSE;
+    } catch (...) {
+        return FALSE;
+    }
+}
