@@ -37,7 +37,8 @@ bool HasId(ITypeLib* library, REFGUID tlid) {
 // Locale subkeys of a version are hexadecimal numbers; FLAGS and HELPDIR
 // are not.
 bool IsLocaleKey(const std::string& name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+    return !name.empty() &&
+           std::all_of(name.begin(), name.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
 bool SameText(const std::string& a, const std::string& b) {

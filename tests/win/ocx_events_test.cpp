@@ -283,7 +283,8 @@ TEST_F(OcxEvents, AnswerQueuedAtDestructionIsDropped) {
 // stay whole until it has finished firing.
 class ReleasingSink : public EventSink {
 public:
-    ReleasingSink(SinkLog& log, ComPtr<IDispatch> control) : EventSink("releasing", log), control_(std::move(control)) {}
+    ReleasingSink(SinkLog& log, ComPtr<IDispatch> control)
+        : EventSink("releasing", log), control_(std::move(control)) {}
     STDMETHODIMP Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override {
         const HRESULT hr = EventSink::Invoke(dispid, riid, lcid, flags, params, result, exception, argError);
