@@ -1,0 +1,72 @@
+// The plumbing every COM object of pagehost shares: a reference count, a
+// QueryInterface driven by a list of interfaces, and the exception barrier
+// that keeps C++ exceptions from crossing into the caller.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <new>
+#include <utility>
+
+#include <wrl/client.h>
+
+namespace pagehost {
+
+using Microsoft::WRL::ComPtr;
+
+// Runs `body` and turns an escaping exception into an HRESULT.
+template <typename Body>
+HRESULT Barrier(Body&& body) noexcept {
+    try {
+        return std::forward<Body>(body)();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// An object's identity and reference count. `Find` names the interfaces it
+// answers: it returns the pointer for `iid` or null.
+class RefCounted {
+public:
+    RefCounted() = default;
+    RefCounted(const RefCounted&) = delete;
+    RefCounted& operator=(const RefCounted&) = delete;
+
+protected:
+    virtual ~RefCounted() = default;
+    ULONG AddRefImpl() { return ++references_; }
+    ULONG ReleaseImpl() {
+        const ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> references_{1};
+};
+
+// Creates `T` holding the one first reference, owned by the ComPtr.
+template <typename T, typename... Args>
+ComPtr<T> MakeCom(Args&&... args) {
+    ComPtr<T> object;
+    object.Attach(new T(std::forward<Args>(args)...));
+    return object;
+}
+
+}  // namespace pagehost
+
+// IUnknown for a class deriving from RefCounted and from several interfaces;
+// the class defines `void* Find(REFIID iid)`.
+#define PAGEHOST_IUNKNOWN                                                            \
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {                \
+        if (!object) return E_POINTER;                                               \
+        *object = Find(iid);                                                         \
+        if (!*object) return E_NOINTERFACE;                                          \
+        AddRefImpl();                                                                \
+        return S_OK;                                                                 \
+    }                                                                                \
+    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }                  \
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }

@@ -1,0 +1,61 @@
+// One <object> of the page: created from its CLSID, given its site,
+// initialised from its params, activated in place in the page window, with
+// its events routed to the page's handlers; closed in the reverse order.
+#pragma once
+
+#include <ocidl.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tools/pagehost/com_object.h"
+#include "tools/pagehost/control_site.h"
+#include "tools/pagehost/event_handlers.h"
+#include "tools/pagehost/event_sink.h"
+#include "tools/pagehost/page.h"
+
+namespace pagehost {
+
+struct HostOptions {
+    std::wstring modulePath;  // load the class from this module, not the registry
+    bool verbose = false;
+};
+
+class HostedControl {
+public:
+    // Null (and a message on stderr) when the object cannot be created or
+    // refuses to be initialised.
+    static std::unique_ptr<HostedControl> Create(const PageObject& object, HWND window, RECT area,
+                                                 const HostOptions& options);
+    ~HostedControl();
+    HostedControl(const HostedControl&) = delete;
+    HostedControl& operator=(const HostedControl&) = delete;
+
+    const std::string& Id() const { return id_; }
+    IUnknown* Object() const { return object_.Get(); }
+
+    // Connects the handlers of `bindings` that name this object to its
+    // event connection point. Returns false (with a message) when an event
+    // name is unknown or the control has no event source.
+    bool ConnectEvents(const std::vector<EventBinding>& bindings, PageSession& session, HandlerCall call);
+
+    // Disconnects, deactivates and lets go of the control.
+    void Close();
+
+private:
+    HostedControl(std::string id, ComPtr<IUnknown> object, bool verbose);
+    HRESULT Initialise(const PageObject& object, HWND window, RECT area);
+    ComPtr<ITypeInfo> EventTypeInfo(IID& eventInterface) const;
+
+    std::string id_;
+    ComPtr<IUnknown> object_;
+    ComPtr<ControlSite> site_;
+    ComPtr<IOleObject> oleObject_;
+    ComPtr<IConnectionPoint> eventPoint_;
+    DWORD eventCookie_ = 0;
+    std::wstring modulePath_;
+    bool verbose_;
+};
+
+}  // namespace pagehost
