@@ -159,6 +159,21 @@ bool ArgumentsMatch(const EventEntry& entry, std::initializer_list<EventArgument
 class EventArguments {
 public:
     explicit EventArguments(std::initializer_list<EventArgument> arguments) : count_(arguments.size()) {
+        try {
+            Fill(arguments);
+        } catch (...) {
+            Clear();  // the strings made before the failure
+            throw;
+        }
+    }
+    ~EventArguments() { Clear(); }
+    EventArguments(const EventArguments&) = delete;
+    EventArguments& operator=(const EventArguments&) = delete;
+
+    DISPPARAMS Params() { return DISPPARAMS{values_.data(), nullptr, static_cast<UINT>(count_), 0}; }
+
+private:
+    void Fill(std::initializer_list<EventArgument> arguments) {
         size_t slot = count_;
         for (const EventArgument& argument : arguments) {
             VARIANT& value = values_[--slot];
@@ -175,16 +190,11 @@ public:
             }
         }
     }
-    ~EventArguments() {
+    void Clear() {
         for (size_t i = 0; i < count_; ++i) ::VariantClear(&values_[i]);
     }
-    EventArguments(const EventArguments&) = delete;
-    EventArguments& operator=(const EventArguments&) = delete;
 
-    DISPPARAMS Params() { return DISPPARAMS{values_.data(), nullptr, static_cast<UINT>(count_), 0}; }
-
-private:
-    std::array<VARIANT, kMaxDispatchParams> values_{};
+    std::array<VARIANT, kMaxDispatchParams> values_{};  // zeroed: VT_EMPTY
     size_t count_;
 };
 

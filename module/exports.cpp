@@ -10,7 +10,7 @@
 #include "module/self_registration.h"
 
 STDAPI DllCanUnloadNow() {
-    return AfxDllCanUnloadNow();
+    return ComEntry([] { return AfxDllCanUnloadNow(); });
 }
 
 STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
