@@ -89,6 +89,11 @@ HRESULT HostedControl::Initialise(const PageObject& object, HWND window, RECT ar
     HRESULT outcome = E_NOINTERFACE;
     if (SUCCEEDED(object_.As(&bag))) {
         outcome = object.params.empty() ? bag->InitNew() : bag->Load(MakeParamBag(object.params).Get(), nullptr);
+        // A control that cannot read params yet still works as new.
+        if (outcome == E_NOTIMPL && !object.params.empty()) {
+            Note(id_, "cannot load its params (not implemented); initialising it as new", outcome);
+            outcome = bag->InitNew();
+        }
     } else if (SUCCEEDED(object_.As(&stream))) {
         outcome = stream->InitNew();
     }

@@ -1,6 +1,6 @@
 // pagehost: runs a web page that uses ActiveX controls, without a browser.
 //
-//   pagehost [--timeout S] [--close-timeout S] [--ocx MODULE] [--hidden] [--verbose] PAGE.html
+//   pagehost [--timeout S] [--close-timeout S] [--ocx MODULE] [--hidden] [--linger S] [--verbose] PAGE.html
 //
 // The page's objects are created from their classid through the registry
 // (a control registered with regsvr32), or with --ocx from that module
@@ -9,7 +9,8 @@
 // readers (host.sim). The exit code is the one the page gives host.exit();
 // 2: a script error; 3: the page did not exit in time; 4: the page could
 // not be loaded; 5: closing it did not end in time. --hidden keeps the page
-// window from being shown; --verbose tells each step of the handshake and
+// window from being shown; --linger keeps it shown S seconds after the page
+// exits (for a screenshot); --verbose tells each step of the handshake and
 // how long closing the page took.
 #include <windows.h>
 
@@ -22,7 +23,7 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: pagehost [--timeout SECONDS] [--close-timeout SECONDS] [--ocx MODULE] [--hidden] [--verbose] PAGE.html\n";
+    "usage: pagehost [--timeout SECONDS] [--close-timeout SECONDS] [--ocx MODULE] [--hidden] [--linger S] [--verbose] PAGE.html\n";
 
 bool ParseSeconds(const wchar_t* text, int& seconds) {
     wchar_t* end = nullptr;
@@ -33,6 +34,7 @@ bool ParseSeconds(const wchar_t* text, int& seconds) {
 }
 
 bool ParseArguments(int count, wchar_t** arguments, pagehost::RunOptions& options) {
+    int seconds = 0;
     for (int i = 1; i < count; ++i) {
         const std::wstring argument = arguments[i];
         const bool hasValue = i + 1 < count;
@@ -42,6 +44,9 @@ bool ParseArguments(int count, wchar_t** arguments, pagehost::RunOptions& option
             if (!ParseSeconds(arguments[++i], options.closeTimeoutSeconds)) return false;
         } else if (argument == L"--ocx" && hasValue) {
             options.host.modulePath = pagehost::WindowsPath(arguments[++i]);
+        } else if (argument == L"--linger" && hasValue) {
+            if (!ParseSeconds(arguments[++i], seconds)) return false;
+            options.lingerMilliseconds = seconds * 1000;
         } else if (argument == L"--hidden") {
             options.hidden = true;
         } else if (argument == L"--verbose") {

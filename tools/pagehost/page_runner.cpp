@@ -130,7 +130,7 @@ int PageRun::Run() {
     }
     const Page page = ParsePage(html);
     Watchdog watchdog;
-    watchdog.Arm(seconds(options_.timeoutSeconds),
+    watchdog.Arm(seconds(options_.timeoutSeconds) + milliseconds(options_.lingerMilliseconds),
                  "the page did not finish within " + std::to_string(options_.timeoutSeconds) +
                      " s: it neither called host.exit() nor was closed",
                  kTimedOutExitCode);
@@ -144,6 +144,11 @@ int PageRun::Run() {
             engine_->Run(Widen(page.onload), Narrow(options_.pagePath) + " (onload)", page.onloadLine);
         while (!session_.ExitRequested()) session_.Wait(INFINITE);
         exitCode = session_.ExitCode();
+        // Still shown, with the page's last text, e.g. for a screenshot.
+        if (window_ && options_.lingerMilliseconds > 0) {
+            InvalidateRect(window_->Handle(), nullptr, TRUE);
+            PumpMessagesFor(static_cast<DWORD>(options_.lingerMilliseconds));
+        }
     }
     watchdog.Arm(seconds(options_.closeTimeoutSeconds),
                  "closing the page took longer than " + std::to_string(options_.closeTimeoutSeconds) + " s",

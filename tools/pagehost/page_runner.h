@@ -14,6 +14,7 @@ struct RunOptions {
     int timeoutSeconds = 30;       // for the page to call host.exit
     int closeTimeoutSeconds = 10;  // for everything to be let go afterwards
     bool hidden = false;           // do not show the page window
+    int lingerMilliseconds = 0;    // keep the window up after the page exits
 };
 
 // Exit codes of pagehost besides the page's own.

@@ -47,5 +47,7 @@ private:
 
 // Dispatches every message waiting on this thread.
 void PumpPendingMessages();
+// Dispatches this thread's messages for `milliseconds`, whatever the page.
+void PumpMessagesFor(DWORD milliseconds);
 
 }  // namespace pagehost
