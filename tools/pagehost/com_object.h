@@ -70,3 +70,16 @@ ComPtr<T> MakeCom(Args&&... args) {
     }                                                                                \
     STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }                  \
     STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+
+// IDispatch's type information for an object that describes itself by name
+// only (GetIDsOfNames), as scripting needs no more.
+#define PAGEHOST_NO_TYPE_INFO                                                        \
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {                            \
+        if (!count) return E_POINTER;                                                \
+        *count = 0;                                                                  \
+        return S_OK;                                                                 \
+    }                                                                                \
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {                \
+        if (info) *info = nullptr;                                                   \
+        return E_NOTIMPL;                                                            \
+    }
