@@ -110,10 +110,27 @@ STDMETHODIMP COleObjectFactory::CreateInstance(IUnknown* outer, REFIID riid, voi
     });
 }
 
+namespace {
+
+// Locks that containers hold on the module's factories. An unlock without a
+// lock is ignored: it must not take the count of live objects below what
+// the live objects themselves make it.
+std::atomic<long> serverLocks{0};
+
+bool TakeServerLock() {
+    long held = serverLocks.load();
+    while (held > 0 && !serverLocks.compare_exchange_weak(held, held - 1)) {
+    }
+    return held > 0;
+}
+
+}  // namespace
+
 STDMETHODIMP COleObjectFactory::LockServer(BOOL lock) {
     if (lock) {
+        ++serverLocks;
         AfxOleLockApp();
-    } else {
+    } else if (TakeServerLock()) {
         AfxOleUnlockApp();
     }
     return S_OK;

@@ -18,10 +18,33 @@ const CRuntimeClass COleControl::classCOleControl{"COleControl", nullptr, nullpt
 const DispatchMap COleControl::dispatchMap{nullptr, {}};
 const EventMap COleControl::eventMap{{}};
 
-COleControl::COleControl()
-    : eventPoint_(*this, *this, IID_NULL, true), propertyNotifyPoint_(*this, *this, IID_IPropertyNotifySink, false) {}
+namespace {
 
-COleControl::~COleControl() = default;
+// A control starts 100 by 50 pixels large; its extent is kept in HIMETRIC
+// (hundredths of a millimetre) at the screen's resolution.
+constexpr SIZE kInitialSizePixels{100, 50};
+
+SIZEL PixelsToHimetric(SIZE pixels) {
+    HDC screen = ::GetDC(nullptr);
+    const int dpiX = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    const int dpiY = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ::ReleaseDC(nullptr, screen);
+    return SIZEL{::MulDiv(pixels.cx, 2540, dpiX > 0 ? dpiX : 96), ::MulDiv(pixels.cy, 2540, dpiY > 0 ? dpiY : 96)};
+}
+
+}  // namespace
+
+COleControl::COleControl()
+    : eventPoint_(*this, *this, IID_NULL, true),
+      propertyNotifyPoint_(*this, *this, IID_IPropertyNotifySink, false),
+      extent_(PixelsToHimetric(kInitialSizePixels)),
+      defaultExtent_(extent_) {}
+
+// The window goes first (its procedure reaches this object); the container's
+// pointers are released with the members.
+COleControl::~COleControl() {
+    window_.reset();
+}
 
 void COleControl::InitializeIIDs(const IID* primary, const IID* events) {
     primaryIid_ = primary;
@@ -37,7 +60,16 @@ std::span<const InterfaceEntry> COleControl::GetInterfaceTable() const {
         InterfaceOf<COleControl, IProvideClassInfo2>(IID_IProvideClassInfo2),
         InterfaceOf<COleControl, IPersistStreamInit>(IID_IPersist),
         InterfaceOf<COleControl, IPersistStreamInit>(IID_IPersistStreamInit),
+        InterfaceOf<COleControl, IPersistStorage>(IID_IPersistStorage),
         InterfaceOf<COleControl, IPersistPropertyBag>(IID_IPersistPropertyBag),
+        InterfaceOf<COleControl, IOleObject>(IID_IOleObject),
+        InterfaceOf<COleControl, IOleInPlaceObject>(IID_IOleWindow),
+        InterfaceOf<COleControl, IOleInPlaceObject>(IID_IOleInPlaceObject),
+        InterfaceOf<COleControl, IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
+        InterfaceOf<COleControl, IOleControl>(IID_IOleControl),
+        InterfaceOf<COleControl, IViewObject2>(IID_IViewObject),
+        InterfaceOf<COleControl, IViewObject2>(IID_IViewObject2),
+        InterfaceOf<COleControl, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
     };
     return table;
 }
@@ -67,8 +99,6 @@ UINT COleControl::GetUserTypeNameID() const {
 DWORD COleControl::GetMiscStatus() const {
     return 0;
 }
-
-void COleControl::OnResetState() {}
 
 HRESULT COleControl::GetPrimaryTypeInfo(LCID lcid, ITypeInfo** info) {
     *info = nullptr;
@@ -281,45 +311,4 @@ STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
     if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || !eventsIid_) return E_INVALIDARG;
     *guid = *eventsIid_;
     return S_OK;
-}
-
-// Persistence
-
-HRESULT COleControl::InitializeAsNew() {
-    // Initialising twice is the container's mistake, as in IPersist*::Load
-    // after InitNew.
-    if (initialized_) return E_UNEXPECTED;
-    OnResetState();
-    initialized_ = true;
-    return S_OK;
-}
-
-STDMETHODIMP COleControl::InitNew() {
-    return ComEntry([&] { return InitializeAsNew(); });
-}
-
-STDMETHODIMP COleControl::IsDirty() {
-    return S_FALSE;
-}
-
-STDMETHODIMP COleControl::Load(IStream*) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP COleControl::Save(IStream*, BOOL) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP COleControl::GetSizeMax(ULARGE_INTEGER* size) {
-    if (!size) return E_POINTER;
-    size->QuadPart = 0;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP COleControl::Load(IPropertyBag*, IErrorLog*) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP COleControl::Save(IPropertyBag*, BOOL, BOOL) {
-    return E_NOTIMPL;
 }

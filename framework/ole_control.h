@@ -7,8 +7,12 @@
 //  - IConnectionPointContainer with a point for the event interface and one
 //    for IPropertyNotifySink, and event firing over the event map;
 //  - IProvideClassInfo2 from the type library's coclass;
-//  - IPersistStreamInit and IPersistPropertyBag, through which a container
-//    initialises the control as new.
+//  - persistence (IPersistStreamInit, IPersistStorage, IPersistPropertyBag)
+//    through one property exchange, DoPropExchange;
+//  - the OLE object a container embeds (IOleObject with its verbs, the
+//    properties verb among them, IOleControl, IViewObject2, in-place
+//    activation in a child window that paints through OnDraw) and
+//    ISpecifyPropertyPages.
 //
 // The derived control names its interfaces with InitializeIIDs and supplies
 // its maps, type library and class id by overriding the virtual getters.
@@ -21,7 +25,10 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
+#include <wrl/client.h>
+
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <variant>
 
@@ -29,7 +36,9 @@
 #include "framework/connection_point.h"
 #include "framework/dispatch_map.h"
 #include "framework/event_map.h"
+#include "framework/prop_exchange.h"
 #include "framework/runtime_class.h"
+#include "framework/unique_window.h"
 
 // One argument of an event: a 32-bit integer or 8-bit text (which each sink
 // receives as a new automation string in the firing thread's code page).
@@ -37,7 +46,8 @@ using EventArgument = std::variant<long, const char*>;
 
 class COleControl
     : public ComObjectRoot<IDispatch, IConnectionPointContainer, IProvideClassInfo2, IPersistStreamInit,
-                           IPersistPropertyBag> {
+                           IPersistStorage, IPersistPropertyBag, IOleObject, IOleInPlaceObject,
+                           IOleInPlaceActiveObject, IOleControl, IViewObject2, ISpecifyPropertyPages> {
 public:
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -57,17 +67,83 @@ public:
     // IPersist: the derived control says which class it is.
     STDMETHODIMP GetClassID(CLSID* classId) override = 0;
 
-    // IPersistStreamInit. Loading and saving state come with the control's
-    // persistence; until then they report E_NOTIMPL.
+    // IPersistStreamInit (IsDirty is IPersistStorage's too)
     STDMETHODIMP IsDirty() override;
     STDMETHODIMP Load(IStream* stream) override;
     STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override;
     STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
     STDMETHODIMP InitNew() override;  // also IPersistPropertyBag's
 
+    // IPersistStorage: the values live in the storage's "Contents" stream.
+    STDMETHODIMP InitNew(IStorage* storage) override;
+    STDMETHODIMP Load(IStorage* storage) override;
+    STDMETHODIMP Save(IStorage* storage, BOOL sameAsLoad) override;
+    STDMETHODIMP SaveCompleted(IStorage* storage) override;
+    STDMETHODIMP HandsOffStorage() override;
+
     // IPersistPropertyBag
     STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
     STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
+
+    // IOleObject
+    STDMETHODIMP SetClientSite(IOleClientSite* site) override;
+    STDMETHODIMP GetClientSite(IOleClientSite** site) override;
+    STDMETHODIMP SetHostNames(LPCOLESTR app, LPCOLESTR object) override;
+    STDMETHODIMP Close(DWORD saveOption) override;
+    STDMETHODIMP SetMoniker(DWORD which, IMoniker* moniker) override;
+    STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+    STDMETHODIMP InitFromData(IDataObject* data, BOOL creation, DWORD reserved) override;
+    STDMETHODIMP GetClipboardData(DWORD reserved, IDataObject** data) override;
+    STDMETHODIMP DoVerb(LONG verb, LPMSG message, IOleClientSite* site, LONG index, HWND parent,
+                        LPCRECT position) override;
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB** verbs) override;
+    STDMETHODIMP Update() override;
+    STDMETHODIMP IsUpToDate() override;
+    STDMETHODIMP GetUserClassID(CLSID* classId) override;
+    STDMETHODIMP GetUserType(DWORD form, LPOLESTR* userType) override;
+    STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override;
+    STDMETHODIMP GetExtent(DWORD aspect, SIZEL* size) override;  // also IViewObject2's, by its other signature
+    STDMETHODIMP Advise(IAdviseSink* sink, DWORD* connection) override;
+    STDMETHODIMP Unadvise(DWORD connection) override;
+    STDMETHODIMP EnumAdvise(IEnumSTATDATA** advises) override;
+    STDMETHODIMP GetMiscStatus(DWORD aspect, DWORD* status) override;
+    STDMETHODIMP SetColorScheme(LOGPALETTE* palette) override;
+
+    // IOleWindow (of IOleInPlaceObject and IOleInPlaceActiveObject)
+    STDMETHODIMP GetWindow(HWND* window) override;
+    STDMETHODIMP ContextSensitiveHelp(BOOL enter) override;
+    // IOleInPlaceObject
+    STDMETHODIMP InPlaceDeactivate() override;
+    STDMETHODIMP UIDeactivate() override;
+    STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT clip) override;
+    STDMETHODIMP ReactivateAndUndo() override;
+    // IOleInPlaceActiveObject
+    STDMETHODIMP TranslateAccelerator(LPMSG message) override;
+    STDMETHODIMP OnFrameWindowActivate(BOOL activate) override;
+    STDMETHODIMP OnDocWindowActivate(BOOL activate) override;
+    STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frameWindow) override;
+    STDMETHODIMP EnableModeless(BOOL enable) override;
+
+    // IOleControl
+    STDMETHODIMP GetControlInfo(CONTROLINFO* info) override;
+    STDMETHODIMP OnMnemonic(MSG* message) override;
+    STDMETHODIMP OnAmbientPropertyChange(DISPID dispid) override;
+    STDMETHODIMP FreezeEvents(BOOL freeze) override;
+
+    // IViewObject2
+    STDMETHODIMP Draw(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target, HDC targetDc, HDC dc,
+                      LPCRECTL bounds, LPCRECTL metafileBounds, BOOL(STDMETHODCALLTYPE* proceed)(ULONG_PTR),
+                      ULONG_PTR proceedArgument) override;
+    STDMETHODIMP GetColorSet(DWORD aspect, LONG index, void* aspectInfo, DVTARGETDEVICE* target, HDC targetDc,
+                             LOGPALETTE** colors) override;
+    STDMETHODIMP Freeze(DWORD aspect, LONG index, void* aspectInfo, DWORD* freeze) override;
+    STDMETHODIMP Unfreeze(DWORD freeze) override;
+    STDMETHODIMP SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) override;
+    STDMETHODIMP GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) override;
+    STDMETHODIMP GetExtent(DWORD aspect, LONG index, DVTARGETDEVICE* target, LPSIZEL size) override;
+
+    // ISpecifyPropertyPages
+    STDMETHODIMP GetPages(CAUUID* pages) override;
 
     static const CRuntimeClass classCOleControl;  // abstract: no creation function
 
@@ -90,8 +166,26 @@ protected:
     virtual HRESULT GetTypeLib(LCID lcid, ITypeLib** typeLib);
     virtual UINT GetUserTypeNameID() const;
     virtual DWORD GetMiscStatus() const;
-    // Sets the control's state to its defaults (initialisation as new).
+    // Sets every exchanged value to its default and redraws the control.
     virtual void OnResetState();
+    // The control's persistent values; the base exchanges the extent and
+    // the stock-property mask. A derived control exchanges its version
+    // first and then calls the base.
+    virtual void DoPropExchange(CPropExchange* exchange);
+    // Loading: the stored version becomes the loaded version (a version
+    // other than `defaultVersion` is accepted only when `convert`). Saving
+    // and reset: `defaultVersion`. False when the exchange cannot go on.
+    bool ExchangeVersion(CPropExchange* exchange, DWORD defaultVersion, bool convert = true);
+    DWORD GetVersionLoaded() const { return versionLoaded_; }
+    // Paints the control into `dc` within `bounds`; the base paints nothing.
+    virtual void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid);
+    // The property pages' class ids and their count; the base has none.
+    virtual const CLSID* GetPropPageIDs(ULONG& count);
+    // The properties verb: the site's property frame if it shows one, the
+    // platform's otherwise.
+    HRESULT OnProperties(HWND parent);
+    // Repaints the in-place window and tells view advise sinks.
+    void InvalidateControl();
 
     // Calls every sink of the event connection point once, in connection
     // order, ignoring their failures. Nothing is fired when the event map
@@ -109,10 +203,41 @@ private:
     IUnknown* QueryRuntimeInterface(REFIID riid) override;
     HRESULT GetPrimaryTypeInfo(LCID lcid, ITypeInfo** info);
     HRESULT InitializeAsNew();
+    // Runs a loading exchange; when it fails, resets instead. Either way
+    // the control is initialised afterwards.
+    HRESULT InitializeFrom(CPropExchange& exchange);
+    HRESULT SaveThrough(CPropExchange& exchange, BOOL clearDirty);
+    LCID AmbientLocale() const;
+    HWND SiteWindow() const;
+
+    // In-place activation (ole_control_in_place.cpp).
+    HRESULT InPlaceActivate(bool uiActivate, HWND parent, LPCRECT position);
+    HRESULT CreateInPlaceWindow(HWND parent, const RECT& position);
+    void Show(bool visible);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnPaint(HWND window);
 
     const IID* primaryIid_ = nullptr;
     const IID* eventsIid_ = nullptr;
     CConnectionPoint eventPoint_;
     CConnectionPoint propertyNotifyPoint_;
     bool initialized_ = false;
+    bool dirty_ = false;
+
+    // Persistent state of the framework.
+    DWORD versionLoaded_ = 0;
+    SIZEL extent_{};  // HIMETRIC
+    SIZEL defaultExtent_{};
+
+    // The container's side.
+    Microsoft::WRL::ComPtr<IOleClientSite> clientSite_;
+    Microsoft::WRL::ComPtr<IOleInPlaceSite> inPlaceSite_;
+    Microsoft::WRL::ComPtr<IOleAdviseHolder> adviseHolder_;
+    Microsoft::WRL::ComPtr<IAdviseSink> viewSink_;
+    DWORD viewAspects_ = 0;
+    DWORD viewFlags_ = 0;
+    Microsoft::WRL::ComPtr<IOleInPlaceFrame> inPlaceFrame_;
+    bool uiActive_ = false;
+    std::shared_ptr<void> windowClass_;  // held while the window lives
+    UniqueWindow window_;                // the in-place window while active; last, so destroyed first
 };

@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include <iterator>
+
 #include "control/win32/about_box.h"
 #include "device/win32/hid_discovery.h"
 #include "framework/text_conversion.h"
@@ -11,6 +13,8 @@
 namespace {
 
 constexpr DISPID eventidDevCallAsyncBack = 1;
+// The version this code saves: major 1 in the high word, minor 0.
+constexpr DWORD kVersion = 0x10000;
 constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
                               OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 static_assert(kMiscStatus == 0x20191);
@@ -87,6 +91,28 @@ UINT CVELDORINCTLCtrl::GetUserTypeNameID() const {
 
 DWORD CVELDORINCTLCtrl::GetMiscStatus() const {
     return kMiscStatus;
+}
+
+void CVELDORINCTLCtrl::DoPropExchange(CPropExchange* exchange) {
+    ExchangeVersion(exchange, kVersion, true);
+    COleControl::DoPropExchange(exchange);
+}
+
+// The reader connection is not state the container keeps: a reset leaves it
+// as it is.
+void CVELDORINCTLCtrl::OnResetState() {
+    COleControl::OnResetState();
+}
+
+void CVELDORINCTLCtrl::OnDraw(HDC dc, const RECT& bounds, const RECT&) {
+    ::FillRect(dc, &bounds, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+}
+
+const CLSID* CVELDORINCTLCtrl::GetPropPageIDs(ULONG& count) {
+    // Built on the first request and kept for the module's life.
+    static const CLSID pages[] = {CLSID_VELDORINCTLPropPage};
+    count = static_cast<ULONG>(std::size(pages));
+    return pages;
 }
 
 long CVELDORINCTLCtrl::DevOpen() {

@@ -52,6 +52,10 @@ protected:
     HRESULT GetTypeLib(LCID lcid, ITypeLib** typeLib) override;
     UINT GetUserTypeNameID() const override;
     DWORD GetMiscStatus() const override;
+    void DoPropExchange(CPropExchange* exchange) override;
+    void OnResetState() override;
+    void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) override;
+    const CLSID* GetPropPageIDs(ULONG& count) override;
 
 private:
     void FireDevCallAsyncBack(const char* backData);

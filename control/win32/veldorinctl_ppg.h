@@ -1,22 +1,16 @@
-// CVELDORINCTLPropPage: the control's property page class, as far as the
-// module needs it to hand out and register the page's class.
-//
-// For now the page is a bare COM object: its factory creates it and counts
-// it among the module's live objects, but it answers only IUnknown. Its
-// IPropertyPage on dialog 200 comes with the control's property page UI.
+// CVELDORINCTLPropPage: the control's one property page, dialog 200 under the
+// caption "General". It holds a placeholder text and exchanges no property.
 #pragma once
 
 #include <windows.h>
 
-#include <span>
-
-#include "framework/cmd_target.h"
 #include "framework/object_factory.h"
+#include "framework/property_page.h"
 #include "framework/runtime_class.h"
 
-class CVELDORINCTLPropPage final : public ComObjectRoot<IUnknown> {
+class CVELDORINCTLPropPage final : public COlePropertyPage {
 public:
-    CVELDORINCTLPropPage() = default;
+    CVELDORINCTLPropPage();
 
     static const CRuntimeClass classCVELDORINCTLPropPage;
 
@@ -28,7 +22,11 @@ public:
     };
     static CVELDORINCTLPropPageFactory factory;
 
+    HRESULT GetClassID(CLSID* classId) override;
+
+protected:
+    void DoDataExchange(CDataExchange* exchange) override;
+
 private:
     ~CVELDORINCTLPropPage() override = default;
-    std::span<const InterfaceEntry> GetInterfaceTable() const override;
 };

@@ -1,0 +1,171 @@
+#include "framework/property_page.h"
+
+#include <cstring>
+#include <string>
+
+#include "framework/com_entry.h"
+#include "framework/module_state.h"
+#include "framework/resource_string.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The start of a dialog template: the classic one or the extended one.
+struct DialogTemplateSize {
+    short cx = 0;
+    short cy = 0;
+};
+
+DialogTemplateSize TemplateSize(HINSTANCE module, UINT id) {
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
+    if (!found) return {};
+    HGLOBAL loaded = ::LoadResource(module, found);
+    const auto* bytes = static_cast<const unsigned char*>(loaded ? ::LockResource(loaded) : nullptr);
+    if (!bytes || ::SizeofResource(module, found) < 26) return {};
+    WORD word[2];
+    std::memcpy(word, bytes, sizeof word);
+    const bool extended = word[0] == 1 && word[1] == 0xFFFF;  // DLGTEMPLATEEX
+    // Offsets of cx and cy in DLGTEMPLATEEX and DLGTEMPLATE.
+    const size_t offset = extended ? 22 : 14;
+    DialogTemplateSize size;
+    std::memcpy(&size.cx, bytes + offset, sizeof size.cx);
+    std::memcpy(&size.cy, bytes + offset + 2, sizeof size.cy);
+    return size;
+}
+
+// The page's size in pixels: its template's dialog units through the base
+// units of the template's font, as the dialog manager will lay it out.
+SIZE PageSizeInPixels(HINSTANCE module, UINT id) {
+    const DialogTemplateSize units = TemplateSize(module, id);
+    HDC screen = ::GetDC(nullptr);
+    const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
+    HFONT font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
+                               L"MS Sans Serif");
+    HGDIOBJ previous = font ? ::SelectObject(screen, font) : nullptr;
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen, &metrics);
+    SIZE alphabet{};
+    static constexpr wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    ::GetTextExtentPoint32W(screen, kLetters, 52, &alphabet);
+    if (previous) ::SelectObject(screen, previous);
+    if (font) ::DeleteObject(font);
+    ::ReleaseDC(nullptr, screen);
+    const int baseX = alphabet.cx > 0 ? (alphabet.cx / 26 + 1) / 2 : 6;
+    const int baseY = metrics.tmHeight > 0 ? metrics.tmHeight : 13;
+    return SIZE{::MulDiv(units.cx, baseX, 4), ::MulDiv(units.cy, baseY, 8)};
+}
+
+LPOLESTR CopyToTaskMemory(const std::wstring& text) {
+    auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+    if (copy) std::copy(text.c_str(), text.c_str() + text.size() + 1, copy);
+    return copy;
+}
+
+}  // namespace
+
+void DDP_PostProcessing(CDataExchange*) {}
+
+COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : dialogId_(dialogId), captionId_(captionId) {}
+
+COlePropertyPage::~COlePropertyPage() = default;
+
+std::span<const InterfaceEntry> COlePropertyPage::GetInterfaceTable() const {
+    static constexpr InterfaceEntry table[] = {InterfaceOf<COlePropertyPage, IPropertyPage>(IID_IPropertyPage)};
+    return table;
+}
+
+void COlePropertyPage::DoDataExchange(CDataExchange* exchange) {
+    DDP_PostProcessing(exchange);
+}
+
+INT_PTR CALLBACK COlePropertyPage::DialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    // The frame draws the page's background; the page has no behaviour of
+    // its own beyond its controls.
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+STDMETHODIMP COlePropertyPage::SetPageSite(IPropertyPageSite* site) {
+    return ComEntry([&]() -> HRESULT {
+        if (site && site_) return E_UNEXPECTED;
+        site_ = site;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP COlePropertyPage::Activate(HWND parent, LPCRECT area, BOOL) {
+    return ComEntry([&]() -> HRESULT {
+        if (!area) return E_POINTER;
+        if (dialog_) return E_UNEXPECTED;
+        UniqueWindow dialog(::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(dialogId_), parent,
+                                                 &DialogProc, 0));
+        if (!dialog) return E_OUTOFMEMORY;
+        ::MoveWindow(dialog.get(), area->left, area->top, area->right - area->left, area->bottom - area->top,
+                     FALSE);
+        dialog_ = std::move(dialog);
+        CDataExchange exchange{false};
+        DoDataExchange(&exchange);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP COlePropertyPage::Deactivate() {
+    return ComEntry([&]() -> HRESULT {
+        dialog_.reset();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP COlePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
+    return ComEntry([&]() -> HRESULT {
+        if (!info) return E_POINTER;
+        const ULONG cb = info->cb;
+        *info = PROPPAGEINFO{};
+        info->cb = cb;
+        info->size = PageSizeInPixels(AfxGetInstanceHandle(), dialogId_);
+        info->pszTitle = CopyToTaskMemory(LoadResourceString(AfxGetInstanceHandle(), captionId_).value_or(L""));
+        return info->pszTitle ? S_OK : E_OUTOFMEMORY;
+    });
+}
+
+STDMETHODIMP COlePropertyPage::SetObjects(ULONG count, IUnknown** objects) {
+    return ComEntry([&]() -> HRESULT {
+        if (count && !objects) return E_POINTER;
+        objects_.assign(objects, objects + count);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP COlePropertyPage::Show(UINT command) {
+    if (!dialog_) return E_UNEXPECTED;
+    ::ShowWindow(dialog_.get(), static_cast<int>(command));
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::Move(LPCRECT area) {
+    if (!area) return E_POINTER;
+    if (!dialog_) return E_UNEXPECTED;
+    ::MoveWindow(dialog_.get(), area->left, area->top, area->right - area->left, area->bottom - area->top, TRUE);
+    return S_OK;
+}
+
+STDMETHODIMP COlePropertyPage::IsPageDirty() {
+    return S_FALSE;  // nothing on the page can change
+}
+
+STDMETHODIMP COlePropertyPage::Apply() {
+    return ComEntry([&]() -> HRESULT {
+        CDataExchange exchange{true};
+        DoDataExchange(&exchange);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP COlePropertyPage::Help(LPCOLESTR) {
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP COlePropertyPage::TranslateAccelerator(MSG* message) {
+    if (!message) return E_POINTER;
+    return dialog_ && ::IsDialogMessageW(dialog_.get(), message) ? S_OK : S_FALSE;
+}
