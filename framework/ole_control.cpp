@@ -40,9 +40,10 @@ COleControl::COleControl()
       extent_(PixelsToHimetric(kInitialSizePixels)),
       defaultExtent_(extent_) {}
 
-// The window goes first (its procedure reaches this object); the container's
-// pointers are released with the members.
+// The window goes first, unhooked from this object, whose derived part is
+// gone already; the container's pointers are released with the members.
 COleControl::~COleControl() {
+    if (window_) ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
     window_.reset();
 }
 
