@@ -17,8 +17,8 @@ namespace {
 constexpr uint16_t kLen = 65;
 
 // The reply of a fresh connection's behaviour to each command in turn.
-std::vector<SimReply> Replies(const ReaderSpec& spec, const std::vector<Bytes>& commands) {
-    const Responder responder = spec.behaviour().responder;
+std::vector<SimReply> Replies(const ReaderSpec& description, const std::vector<Bytes>& commands) {
+    const Responder responder = description.behaviour().responder;
     std::vector<SimReply> replies;
     for (const Bytes& command : commands) replies.push_back(responder(command, kLen));
     return replies;
@@ -31,12 +31,12 @@ ReaderSpec Reader(const char* line) {
 }
 
 TEST(ReaderConfig, ReadsIdentityReportLengthAndBehaviour) {
-    const ReaderSpec spec = Reader("  155b 0x4612\t65 echo   # the usual reader");
-    EXPECT_EQ(spec.vendorId, 0x155B);
-    EXPECT_EQ(spec.productId, 0x4612);
-    EXPECT_EQ(spec.reportLen, 65);
-    EXPECT_TRUE(spec.openable);
-    EXPECT_EQ(Replies(spec, {{1, 2, 3}})[0].reports, FrameMessage({1, 2, 3}, kLen));
+    const ReaderSpec description = Reader("  155b 0x4612\t65 echo   # the usual reader");
+    EXPECT_EQ(description.vendorId, 0x155B);
+    EXPECT_EQ(description.productId, 0x4612);
+    EXPECT_EQ(description.reportLen, 65);
+    EXPECT_TRUE(description.openable);
+    EXPECT_EQ(Replies(description, {{1, 2, 3}})[0].reports, FrameMessage({1, 2, 3}, kLen));
 
     const ReaderSpec unopenable = Reader("6A8A 0801 0 unopenable");
     EXPECT_FALSE(unopenable.openable);
@@ -97,12 +97,12 @@ TEST(ReaderConfig, BehavioursAnswerAsNamed) {
 }
 
 TEST(ReaderConfig, ThenAnswersInTurnAndEveryConnectionStartsAfresh) {
-    const ReaderSpec spec = Reader("1 1 65 fixed 01 then fixed 02 then echo");
+    const ReaderSpec description = Reader("1 1 65 fixed 01 then fixed 02 then echo");
     const std::vector<Bytes> commands{{9}, {9}, {9}, {8}};
     const std::vector<Report> expected[] = {FrameMessage({1}, kLen), FrameMessage({2}, kLen),
                                             FrameMessage({9}, kLen), FrameMessage({8}, kLen)};
     for (int connection = 0; connection < 2; ++connection) {
-        const std::vector<SimReply> replies = Replies(spec, commands);
+        const std::vector<SimReply> replies = Replies(description, commands);
         for (size_t i = 0; i < commands.size(); ++i)
             EXPECT_EQ(replies[i].reports, expected[i]) << "connection " << connection << ", command " << i;
     }

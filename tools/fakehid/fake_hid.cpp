@@ -42,8 +42,8 @@ extern "C" BOOLEAN NTAPI FakeHidD_GetAttributes(HANDLE file, PHIDD_ATTRIBUTES at
         const auto reader = ReaderBehind(file);
         if (!reader || attributes == nullptr) return FALSE;
         attributes->Size = sizeof(HIDD_ATTRIBUTES);
-        attributes->VendorID = reader->Spec().vendorId;
-        attributes->ProductID = reader->Spec().productId;
+        attributes->VendorID = reader->Description().vendorId;
+        attributes->ProductID = reader->Description().productId;
         attributes->VersionNumber = 0x0100;
         return TRUE;
     });
@@ -54,7 +54,7 @@ extern "C" BOOLEAN NTAPI FakeHidD_GetPreparsedData(HANDLE file, PHIDP_PREPARSED_
         const auto reader = ReaderBehind(file);
         if (!reader || data == nullptr) return FALSE;
         *data = static_cast<PHIDP_PREPARSED_DATA>(
-            ReaderRegistry::Instance().preparsedData.Add(PreparsedBlock{reader->Spec().reportLen}));
+            ReaderRegistry::Instance().preparsedData.Add(PreparsedBlock{reader->Description().reportLen}));
         return TRUE;
     });
 }

@@ -1,7 +1,7 @@
 #include "tools/fakehid/fake_reader.h"
 
-FakeReader::FakeReader(int id, ReaderSpec spec, std::string path)
-    : id_(id), spec_(std::move(spec)), path_(std::move(path)) {
+FakeReader::FakeReader(int id, ReaderSpec description, std::string path)
+    : id_(id), spec_(std::move(description)), path_(std::move(path)) {
     // Nothing listens at the path of a reader that cannot be opened, so
     // CreateFile fails on it as on an interface held exclusively elsewhere.
     if (spec_.openable)

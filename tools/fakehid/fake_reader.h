@@ -16,13 +16,13 @@
 class FakeReader {
 public:
     // Starts serving `path`, unless the reader is one that cannot be opened.
-    FakeReader(int id, ReaderSpec spec, std::string path);
+    FakeReader(int id, ReaderSpec description, std::string path);
     ~FakeReader();
     FakeReader(const FakeReader&) = delete;
     FakeReader& operator=(const FakeReader&) = delete;
 
     int Id() const { return id_; }
-    const ReaderSpec& Spec() const { return spec_; }
+    const ReaderSpec& Description() const { return spec_; }
     const std::string& DevicePath() const { return path_; }
 
     bool Present() const;

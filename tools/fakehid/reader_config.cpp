@@ -161,18 +161,18 @@ BehaviourFactory BehaviourOf(Tokens& tokens) {
 }
 
 ReaderSpec Reader(Tokens& tokens) {
-    ReaderSpec spec;
-    spec.vendorId = static_cast<uint16_t>(tokens.Number("vendor id", 0xFFFF, 16));
-    spec.productId = static_cast<uint16_t>(tokens.Number("product id", 0xFFFF, 16));
-    spec.reportLen = static_cast<uint16_t>(tokens.Number("report length", 0xFFFF));
+    ReaderSpec description;
+    description.vendorId = static_cast<uint16_t>(tokens.Number("vendor id", 0xFFFF, 16));
+    description.productId = static_cast<uint16_t>(tokens.Number("product id", 0xFFFF, 16));
+    description.reportLen = static_cast<uint16_t>(tokens.Number("report length", 0xFFFF));
     if (tokens.Peek("unopenable")) {
         tokens.Take("unopenable");
-        spec.openable = false;
+        description.openable = false;
     } else {
-        spec.behaviour = BehaviourOf(tokens);
+        description.behaviour = BehaviourOf(tokens);
     }
     if (!tokens.Empty()) throw ConfigError("unexpected '" + tokens.Take("word") + "'");
-    return spec;
+    return description;
 }
 
 }  // namespace

@@ -47,13 +47,13 @@ std::string ReaderRegistry::PipeName(int id) const {
     return "veldorinsim-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(id);
 }
 
-int ReaderRegistry::Attach(ReaderSpec spec) {
+int ReaderRegistry::Attach(ReaderSpec description) {
     int id = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         id = ++lastId_;
     }
-    auto reader = std::make_shared<FakeReader>(id, std::move(spec), "\\\\.\\pipe\\" + PipeName(id));
+    auto reader = std::make_shared<FakeReader>(id, std::move(description), "\\\\.\\pipe\\" + PipeName(id));
     std::lock_guard<std::mutex> lock(mutex_);
     readers_.push_back(std::move(reader));
     return id;
@@ -71,7 +71,7 @@ int ReaderRegistry::Load(const std::string& path) {
         return -static_cast<int>(config.errorLine);
     }
     Clear();
-    for (ReaderSpec& spec : config.readers) Attach(std::move(spec));
+    for (ReaderSpec& description : config.readers) Attach(std::move(description));
     return static_cast<int>(config.readers.size());
 }
 

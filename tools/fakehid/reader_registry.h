@@ -59,7 +59,7 @@ public:
     static ReaderRegistry& Instance();
 
     // The new reader's id.
-    int Attach(ReaderSpec spec);
+    int Attach(ReaderSpec description);
     // Readers of a configuration file, in place of all others: their count,
     // or -N when line N is wrong (-1 also when the file cannot be read).
     int Load(const std::string& path);
