@@ -152,9 +152,9 @@ TEST_F(FrameworkDispatch, EventsFireOnlyAsTheirMapEntrySays) {
 TEST(FrameworkText, ResultsAreNeverNullStrings) {
     UniqueBstr empty = AnsiTextToBstr("");
     ASSERT_NE(empty.get(), nullptr);
-    EXPECT_EQ(empty.length(), 0u);
+    EXPECT_EQ(::SysStringLen(empty.get()), 0u);
     UniqueBstr text = AnsiTextToBstr(std::string_view("a\0b", 3));
-    EXPECT_EQ(text.length(), 3u) << "every byte of the text is converted";
+    EXPECT_EQ(::SysStringLen(text.get()), 3u) << "every byte of the text is converted";
     EXPECT_FALSE(BstrToAnsiText(nullptr).has_value());
     UniqueBstr blank(::SysAllocString(L""));
     EXPECT_EQ(BstrToAnsiText(blank.get()), std::string());
