@@ -106,8 +106,7 @@ uint32_t Base64::DecodedLength(std::string_view text) {
     return BytesFor(AcceptedLength(text));
 }
 
-bool Base64::Decode(std::string_view text, uint8_t* buffer, uint32_t capacity,
-                    uint32_t& count) const {
+bool Base64::Decode(std::string_view text, uint8_t* buffer, uint32_t capacity, uint32_t& count) const {
     count = 0;
     const auto* in = reinterpret_cast<const uint8_t*>(text.data());
     const size_t size = text.size();

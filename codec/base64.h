@@ -15,8 +15,7 @@
 class Base64 {
 public:
     // The 64 characters; a character's value is its position here.
-    static constexpr std::string_view Alphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static constexpr std::string_view Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
     virtual ~Base64() = default;
 
@@ -31,8 +30,7 @@ public:
     // `capacity` bytes is refused as a whole: the result is false, `count`
     // is 0 and what the buffer holds is of no meaning. Otherwise the result
     // is true (also for text that decodes to nothing).
-    [[nodiscard]] bool Decode(std::string_view text, uint8_t* buffer,
-                              uint32_t capacity, uint32_t& count) const;
+    [[nodiscard]] bool Decode(std::string_view text, uint8_t* buffer, uint32_t capacity, uint32_t& count) const;
 
     // How many bytes `text` decodes to under the rules above.
     static uint32_t DecodedLength(std::string_view text);

@@ -10,9 +10,9 @@
 
 // A validity bound in UTC, as the certificate states it (never local time).
 struct CertificateTime {
-    int year = 0;    // four digits; UTCTime 50..99 is 1950..1999, 00..49 is 2000..2049
-    int month = 0;   // 1..12
-    int day = 0;     // 1..31
+    int year = 0;   // four digits; UTCTime 50..99 is 1950..1999, 00..49 is 2000..2049
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
     int hour = 0;
     int minute = 0;
     int second = 0;

@@ -31,9 +31,9 @@ std::string FormatValidity(const CertificateFields& fields) {
     const CertificateTime& from = fields.notBefore;
     const CertificateTime& to = fields.notAfter;
     char text[40] = {};
-    std::snprintf(text, sizeof text, "%d/%02d/%02d %02d:%02d:%02d,%d/%02d/%02d %02d:%02d:%02d", from.year,
-                  from.month, from.day, from.hour, from.minute, from.second, to.year, to.month, to.day,
-                  to.hour, to.minute, to.second);
+    std::snprintf(text, sizeof text, "%d/%02d/%02d %02d:%02d:%02d,%d/%02d/%02d %02d:%02d:%02d", from.year, from.month,
+                  from.day, from.hour, from.minute, from.second, to.year, to.month, to.day, to.hour, to.minute,
+                  to.second);
     return text;
 }
 

@@ -10,8 +10,7 @@ ReaderConnection::~ReaderConnection() {
     Close();
 }
 
-uint32_t ReaderConnection::Exchange(const uint8_t* command, uint32_t length, uint8_t* answer,
-                                    uint32_t capacity) {
+uint32_t ReaderConnection::Exchange(const uint8_t* command, uint32_t length, uint8_t* answer, uint32_t capacity) {
     std::lock_guard<std::mutex> lock(exchangeMutex_);
     if (!device_ || !WriteHidMessage(*device_, command, length)) return 0;
     uint32_t count = 0;

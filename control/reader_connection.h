@@ -34,7 +34,7 @@ public:
 
 private:
     const int32_t handle_;
-    HidDevice* const link_;     // for Cancel(), which must not wait for the lock
+    HidDevice* const link_;  // for Cancel(), which must not wait for the lock
     std::atomic<bool> closing_{false};
     std::mutex exchangeMutex_;  // one exchange at a time; guards device_
     HidDevicePtr device_;       // null once closed

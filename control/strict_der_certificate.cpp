@@ -33,10 +33,10 @@ enum : uint8_t {
 
 // Identifier octets of the tagged fields of a TBSCertificate.
 enum : uint8_t {
-    kVersionField = 0xA0,         // [0] EXPLICIT Version
-    kIssuerUniqueIdField = 0x81,  // [1] IMPLICIT BIT STRING
-    kSubjectUniqueIdField = 0x82, // [2] IMPLICIT BIT STRING
-    kExtensionsField = 0xA3,      // [3] EXPLICIT Extensions
+    kVersionField = 0xA0,          // [0] EXPLICIT Version
+    kIssuerUniqueIdField = 0x81,   // [1] IMPLICIT BIT STRING
+    kSubjectUniqueIdField = 0x82,  // [2] IMPLICIT BIT STRING
+    kExtensionsField = 0xA3,       // [3] EXPLICIT Extensions
 };
 
 constexpr uint8_t kConstructed = 0x20;
@@ -158,10 +158,14 @@ bool IsUtf8(Bytes text) {
         const uint8_t lead = text[i];
         size_t extra = 0;
         if (lead >= 0x80) {
-            if ((lead & 0xE0) == 0xC0) extra = 1;
-            else if ((lead & 0xF0) == 0xE0) extra = 2;
-            else if ((lead & 0xF8) == 0xF0) extra = 3;
-            else return false;
+            if ((lead & 0xE0) == 0xC0)
+                extra = 1;
+            else if ((lead & 0xF0) == 0xE0)
+                extra = 2;
+            else if ((lead & 0xF8) == 0xF0)
+                extra = 3;
+            else
+                return false;
         }
         if (text.size() - i <= extra) return false;
         uint32_t value = extra == 0 ? lead : lead & (0x3Fu >> extra);
@@ -183,7 +187,8 @@ bool IsBmpText(Bytes text) {
 
 bool IsUniversalText(Bytes text) {
     for (size_t i = 0; i + 3 < text.size(); i += 4) {
-        const uint32_t value = static_cast<uint32_t>(text[i]) << 24 | text[i + 1] << 16 | text[i + 2] << 8 | text[i + 3];
+        const uint32_t value =
+            static_cast<uint32_t>(text[i]) << 24 | text[i + 1] << 16 | text[i + 2] << 8 | text[i + 3];
         if (!IsUnicodeScalar(value)) return false;
     }
     return true;
@@ -192,15 +197,23 @@ bool IsUniversalText(Bytes text) {
 // The DER rules for the content of a primitive universal element.
 bool IsDerPrimitive(const Element& element) {
     switch (element.identifier) {
-        case kBoolean: return element.content.size() == 1;
+        case kBoolean:
+            return element.content.size() == 1;
         case kInteger:
-        case kEnumerated: return IsShortestInteger(element.content);
-        case kBitString: return IsDerBitString(element.content);
-        case kNull: return element.content.empty();
-        case kObjectIdentifier: return IsObjectIdentifier(element.content);
-        case kBmpString: return element.content.size() % 2 == 0;
-        case kUniversalString: return element.content.size() % 4 == 0;
-        default: return true;
+        case kEnumerated:
+            return IsShortestInteger(element.content);
+        case kBitString:
+            return IsDerBitString(element.content);
+        case kNull:
+            return element.content.empty();
+        case kObjectIdentifier:
+            return IsObjectIdentifier(element.content);
+        case kBmpString:
+            return element.content.size() % 2 == 0;
+        case kUniversalString:
+            return element.content.size() % 4 == 0;
+        default:
+            return true;
     }
 }
 
@@ -240,15 +253,20 @@ bool IsVersion(Bytes content) {
 
 bool IsDirectoryString(const Element& value) {
     switch (value.identifier) {
-        case kUtf8String: return IsUtf8(value.content);
-        case kBmpString: return IsBmpText(value.content);
-        case kUniversalString: return IsUniversalText(value.content);
+        case kUtf8String:
+            return IsUtf8(value.content);
+        case kBmpString:
+            return IsBmpText(value.content);
+        case kUniversalString:
+            return IsUniversalText(value.content);
         case kNumericString:
         case kPrintableString:
         case kTeletexString:
         case kIa5String:
-        case kBitString: return true;
-        default: return false;
+        case kBitString:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -274,7 +292,9 @@ bool IsName(const std::optional<Element>& element) {
     return true;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};

@@ -32,8 +32,7 @@ struct BlockExchange {
 
     Answer Receive() {
         uint32_t count = 0;
-        if (!ReadHidMessage(device, answer.data(), static_cast<uint32_t>(answer.size()), count))
-            return Answer::Lost;
+        if (!ReadHidMessage(device, answer.data(), static_cast<uint32_t>(answer.size()), count)) return Answer::Lost;
         if (count != 2) return Answer::Malformed;
         return answer[0] == 0x90 && answer[1] == 0x00 ? Answer::Accepted : Answer::Refused;
     }
@@ -53,9 +52,12 @@ int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32
         const auto p2 = static_cast<uint8_t>((i << 2) | variant);
         if (!exchange.Send(p2, data + i * kCaBlockSize, kCaBlockSize)) return kCaSendFailed;
         switch (exchange.Receive()) {
-            case Answer::Accepted: break;
-            case Answer::Lost: return kCaReceiveFailed;
-            default: return kCaBadAnswer;
+            case Answer::Accepted:
+                break;
+            case Answer::Lost:
+                return kCaReceiveFailed;
+            default:
+                return kCaBadAnswer;
         }
     }
 
@@ -63,10 +65,14 @@ int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32
     const auto p2 = static_cast<uint8_t>((kLastBlockNumber << 2) | variant);
     if (!exchange.Send(p2, data + offset, length - offset)) return kCaSendFailed;
     switch (exchange.Receive()) {
-        case Answer::Accepted: return kCaLoaded;
-        case Answer::Refused: return kCaRefused;
-        case Answer::Lost: return kCaReceiveFailed;
-        case Answer::Malformed: break;
+        case Answer::Accepted:
+            return kCaLoaded;
+        case Answer::Refused:
+            return kCaRefused;
+        case Answer::Lost:
+            return kCaReceiveFailed;
+        case Answer::Malformed:
+            break;
     }
     return kCaBadAnswer;
 }

@@ -1,7 +1,6 @@
 #include "device/hid_device.h"
 
-HidDevicePtr MakeHidDevice(std::string devicePath, std::unique_ptr<ReportLink> link,
-                           uint16_t reportLen) {
+HidDevicePtr MakeHidDevice(std::string devicePath, std::unique_ptr<ReportLink> link, uint16_t reportLen) {
     if (!link || !IsReaderReportLength(reportLen)) return nullptr;
     auto device = std::make_unique<HidDevice>();
     device->pDetail = std::make_unique<HidInterfaceDetail>(HidInterfaceDetail{std::move(devicePath)});

@@ -36,8 +36,7 @@ constexpr bool IsReaderReportLength(uint32_t length) {
 
 // Wraps an open link as a reader. Returns null (and drops the link) when the
 // report length is one the framing cannot carry: such a device is no reader.
-HidDevicePtr MakeHidDevice(std::string devicePath, std::unique_ptr<ReportLink> link,
-                           uint16_t reportLen);
+HidDevicePtr MakeHidDevice(std::string devicePath, std::unique_ptr<ReportLink> link, uint16_t reportLen);
 
 // Closes the reader's channel and frees the record. Equivalent to letting the
 // pointer go; named so that call sites read as what they do.

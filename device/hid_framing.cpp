@@ -75,8 +75,7 @@ bool WriteHidMessage(HidDevice& device, const uint8_t* message, uint32_t length)
     uint32_t offset = 0;
     uint8_t position = 0;  // the first report carries no position bit
     while (length - offset > payload) {
-        if (!WriteReport(device, static_cast<uint8_t>(position | payload), message + offset, payload))
-            return false;
+        if (!WriteReport(device, static_cast<uint8_t>(position | payload), message + offset, payload)) return false;
         offset += payload;
         position = kMiddleReport;
     }

@@ -33,5 +33,4 @@ constexpr uint32_t kMaxMessageBytes = 64 * 1024;
 // on to its last report (so the next exchange starts in step with the reader)
 // and refused: false with `count` 0. A reader that never ends a message is
 // given up on after kMaxMessageBytes worth of reports, also with `count` 0.
-[[nodiscard]] bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity,
-                                  uint32_t& count);
+[[nodiscard]] bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity, uint32_t& count);

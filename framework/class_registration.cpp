@@ -35,9 +35,8 @@ bool SetDefault(const std::string& key, const std::string& data) {
 
 }  // namespace
 
-BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName,
-                                UINT idBitmap, int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor,
-                                WORD verMinor) {
+BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName, UINT idBitmap,
+                                int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor, WORD verMinor) {
     // Registration reports failure by its result, never by an exception.
     try {
         if (regFlags & ~kSupportedFlags) return FALSE;
@@ -60,8 +59,8 @@ BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progI
             written = written && SetDefault(progId, typeName) && SetDefault(std::string(progId) + "\\CLSID", classId);
         }
         if (const char* model = ThreadingModel(regFlags)) {
-            written = written &&
-                      SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
+            written =
+                written && SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
         }
         return written ? TRUE : FALSE;
     } catch (...) {
@@ -79,8 +78,8 @@ BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT id
         bool written = SetDefault(classKey, TypeName(instance, idTypeName, GuidToRegistryText(clsid))) &&
                        SetDefault(classKey + "\\InprocServer32", modulePath);
         if (const char* model = ThreadingModel(regFlags)) {
-            written = written &&
-                      SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
+            written =
+                written && SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
         }
         return written ? TRUE : FALSE;
     } catch (...) {

@@ -16,9 +16,8 @@ enum : int {
 // Writes the control's class key (type name, ProgID, InprocServer32,
 // ToolboxBitmap32, MiscStatus, Control, TypeLib, Version) and its ProgID key,
 // then the threading model the flags ask for. TRUE on success.
-BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName,
-                                UINT idBitmap, int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor,
-                                WORD verMinor);
+BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName, UINT idBitmap,
+                                int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor, WORD verMinor);
 
 // Writes a property page's class key: type name and InprocServer32.
 BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT idTypeName, int regFlags);

@@ -29,9 +29,7 @@ struct InterfaceEntry {
 // be a derived interface, e.g. IPersistStreamInit for IID_IPersist).
 template <class Object, class Interface>
 constexpr InterfaceEntry InterfaceOf(const IID& iid) {
-    return {&iid, [](CCmdTarget* self) -> IUnknown* {
-                return static_cast<Interface*>(static_cast<Object*>(self));
-            }};
+    return {&iid, [](CCmdTarget* self) -> IUnknown* { return static_cast<Interface*>(static_cast<Object*>(self)); }};
 }
 
 class CCmdTarget {

@@ -87,8 +87,8 @@ const DispatchEntry* FindDispatchEntry(const DispatchMap& map, DISPID dispid) {
     return EntryWithExplicitId(map, dispid);
 }
 
-HRESULT InvokeDispatchEntry(CCmdTarget& target, const DispatchEntry& entry, const DISPPARAMS& params,
-                            VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+HRESULT InvokeDispatchEntry(CCmdTarget& target, const DispatchEntry& entry, const DISPPARAMS& params, VARIANT* result,
+                            EXCEPINFO* exception, UINT* argError) {
     if (params.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
     const UINT count = params.cArgs;
     if (count != entry.params.size() || count > kMaxDispatchParams) return DISP_E_BADPARAMCOUNT;

@@ -26,8 +26,8 @@ const DispatchEntry* FindDispatchEntry(const DispatchMap& map, DISPID dispid);
 // argument's index in rgvarg) fail before the handler runs. An exception
 // from the handler or from building its arguments becomes DISP_E_EXCEPTION
 // with wCode 0xF10A for out of memory and 0xF108 otherwise.
-HRESULT InvokeDispatchEntry(CCmdTarget& target, const DispatchEntry& entry, const DISPPARAMS& params,
-                            VARIANT* result, EXCEPINFO* exception, UINT* argError);
+HRESULT InvokeDispatchEntry(CCmdTarget& target, const DispatchEntry& entry, const DISPPARAMS& params, VARIANT* result,
+                            EXCEPINFO* exception, UINT* argError);
 
 // EXCEPINFO codes of exceptions raised inside a handler.
 inline constexpr WORD kExceptionCodeOutOfMemory = 0xF10A;

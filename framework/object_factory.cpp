@@ -14,8 +14,7 @@ COleObjectFactory* factoryList = nullptr;
 
 COleObjectFactory::COleObjectFactory(REFCLSID clsid, const CRuntimeClass* runtimeClass, BOOL multiInstance,
                                      const char* progId)
-    : m_clsid(clsid), m_pRuntimeClass(runtimeClass), m_bMultiInstance(multiInstance),
-      m_progId(progId ? progId : "") {
+    : m_clsid(clsid), m_pRuntimeClass(runtimeClass), m_bMultiInstance(multiInstance), m_progId(progId ? progId : "") {
     std::lock_guard<std::mutex> lock(AfxFactoryListLock());
     m_pNextFactory = factoryList;
     factoryList = this;

@@ -148,8 +148,8 @@ STDMETHODIMP COleControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count
     });
 }
 
-STDMETHODIMP COleControl::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                 VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+STDMETHODIMP COleControl::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO* exception, UINT* argError) {
     return ComEntry([&]() -> HRESULT {
         if (exception) *exception = EXCEPINFO{};
         if (result) ::VariantInit(result);

@@ -44,10 +44,9 @@
 // receives as a new automation string in the firing thread's code page).
 using EventArgument = std::variant<long, const char*>;
 
-class COleControl
-    : public ComObjectRoot<IDispatch, IConnectionPointContainer, IProvideClassInfo2, IPersistStreamInit,
-                           IPersistStorage, IPersistPropertyBag, IOleObject, IOleInPlaceObject,
-                           IOleInPlaceActiveObject, IOleControl, IViewObject2, ISpecifyPropertyPages> {
+class COleControl : public ComObjectRoot<IDispatch, IConnectionPointContainer, IProvideClassInfo2, IPersistStreamInit,
+                                         IPersistStorage, IPersistPropertyBag, IOleObject, IOleInPlaceObject,
+                                         IOleInPlaceActiveObject, IOleControl, IViewObject2, ISpecifyPropertyPages> {
 public:
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;

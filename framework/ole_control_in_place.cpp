@@ -44,20 +44,20 @@ std::shared_ptr<void> AcquireWindowClass(WNDPROC procedure) {
 LRESULT CALLBACK COleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* control = reinterpret_cast<COleControl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
-    case WM_ERASEBKGND:
-        return 1;  // OnDraw paints every pixel
-    case WM_PAINT:
-        if (control) {
-            try {
-                control->OnPaint(window);
-            } catch (...) {
-                ::ValidateRect(window, nullptr);  // nothing may leave a window procedure
+        case WM_ERASEBKGND:
+            return 1;  // OnDraw paints every pixel
+        case WM_PAINT:
+            if (control) {
+                try {
+                    control->OnPaint(window);
+                } catch (...) {
+                    ::ValidateRect(window, nullptr);  // nothing may leave a window procedure
+                }
+                return 0;
             }
-            return 0;
-        }
-        break;
-    default:
-        break;
+            break;
+        default:
+            break;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -75,10 +75,9 @@ void COleControl::OnPaint(HWND window) {
 HRESULT COleControl::CreateInPlaceWindow(HWND parent, const RECT& position) {
     auto windowClass = AcquireWindowClass(&WindowProc);
     if (!windowClass) return HRESULT_FROM_WIN32(::GetLastError());
-    UniqueWindow window(::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, position.left,
-                                          position.top, position.right - position.left,
-                                          position.bottom - position.top, parent, nullptr, AfxGetInstanceHandle(),
-                                          nullptr));
+    UniqueWindow window(::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, position.left, position.top,
+                                          position.right - position.left, position.bottom - position.top, parent,
+                                          nullptr, AfxGetInstanceHandle(), nullptr));
     if (!window) return HRESULT_FROM_WIN32(::GetLastError());
     ::SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     windowClass_ = std::move(windowClass);

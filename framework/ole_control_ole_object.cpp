@@ -83,19 +83,19 @@ STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, H
         ScopedReference keepAlive(*this);
         if (site && !clientSite_) clientSite_ = site;
         switch (verb) {
-        case kPropertiesVerb:  // also OLEIVERB_PRIMARY
-        case OLEIVERB_PROPERTIES:
-            return OnProperties(parent);
-        case OLEIVERB_SHOW:
-        case OLEIVERB_INPLACEACTIVATE:
-            return InPlaceActivate(false, parent, position);
-        case OLEIVERB_UIACTIVATE:
-            return InPlaceActivate(true, parent, position);
-        case OLEIVERB_HIDE:
-            Show(false);
-            return S_OK;
-        default:
-            return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
+            case kPropertiesVerb:  // also OLEIVERB_PRIMARY
+            case OLEIVERB_PROPERTIES:
+                return OnProperties(parent);
+            case OLEIVERB_SHOW:
+            case OLEIVERB_INPLACEACTIVATE:
+                return InPlaceActivate(false, parent, position);
+            case OLEIVERB_UIACTIVATE:
+                return InPlaceActivate(true, parent, position);
+            case OLEIVERB_HIDE:
+                Show(false);
+                return S_OK;
+            default:
+                return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
         }
     });
 }
@@ -244,8 +244,8 @@ LCID COleControl::AmbientLocale() const {
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT value;
     ::VariantInit(&value);
-    HRESULT hr = ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr,
-                                 nullptr);
+    HRESULT hr =
+        ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
     if (SUCCEEDED(hr)) hr = ::VariantChangeType(&value, &value, 0, VT_I4);
     const LCID locale = SUCCEEDED(hr) ? static_cast<LCID>(value.lVal) : ::GetUserDefaultLCID();
     ::VariantClear(&value);

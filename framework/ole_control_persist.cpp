@@ -128,8 +128,8 @@ STDMETHODIMP COleControl::Load(IStorage* storage) {
     return ComEntry([&]() -> HRESULT {
         if (!storage) return E_POINTER;
         ComPtr<IStream> stream;
-        const HRESULT hr = storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0,
-                                               stream.GetAddressOf());
+        const HRESULT hr =
+            storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, stream.GetAddressOf());
         if (FAILED(hr)) {
             // A storage without our stream is stored state we cannot read.
             OnResetState();
@@ -146,8 +146,8 @@ STDMETHODIMP COleControl::Save(IStorage* storage, BOOL) {
     return ComEntry([&]() -> HRESULT {
         if (!storage) return E_POINTER;
         ComPtr<IStream> stream;
-        const HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE,
-                                                 0, 0, stream.GetAddressOf());
+        const HRESULT hr = storage->CreateStream(kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0,
+                                                 stream.GetAddressOf());
         if (FAILED(hr)) return hr;
         CStreamSavePropExchange exchange(*stream.Get());
         return SaveThrough(exchange, TRUE);

@@ -45,8 +45,8 @@ void CStreamLoadPropExchange::ExchangeLong(const wchar_t*, long& value, long) {
         Fail();
         return;
     }
-    const uint32_t bits = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
-                          uint32_t{bytes[3]} << 24;
+    const uint32_t bits =
+        uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
     value = static_cast<long>(static_cast<int32_t>(bits));
 }
 
@@ -57,8 +57,7 @@ void CStreamSavePropExchange::ExchangeLong(const wchar_t*, long& value, long) {
                                              static_cast<unsigned char>(bits >> 16),
                                              static_cast<unsigned char>(bits >> 24)};
     ULONG written = 0;
-    if (FAILED(stream_.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) ||
-        written != bytes.size()) {
+    if (FAILED(stream_.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size()) {
         Fail();
     }
 }

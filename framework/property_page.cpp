@@ -40,8 +40,8 @@ SIZE PageSizeInPixels(HINSTANCE module, UINT id) {
     const DialogTemplateSize units = TemplateSize(module, id);
     HDC screen = ::GetDC(nullptr);
     const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
-    HFONT font = ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0,
-                               L"MS Sans Serif");
+    HFONT font =
+        ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif");
     HGDIOBJ previous = font ? ::SelectObject(screen, font) : nullptr;
     TEXTMETRICW metrics{};
     ::GetTextMetricsW(screen, &metrics);
@@ -97,11 +97,10 @@ STDMETHODIMP COlePropertyPage::Activate(HWND parent, LPCRECT area, BOOL) {
     return ComEntry([&]() -> HRESULT {
         if (!area) return E_POINTER;
         if (dialog_) return E_UNEXPECTED;
-        UniqueWindow dialog(::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(dialogId_), parent,
-                                                 &DialogProc, 0));
+        UniqueWindow dialog(
+            ::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(dialogId_), parent, &DialogProc, 0));
         if (!dialog) return E_OUTOFMEMORY;
-        ::MoveWindow(dialog.get(), area->left, area->top, area->right - area->left, area->bottom - area->top,
-                     FALSE);
+        ::MoveWindow(dialog.get(), area->left, area->top, area->right - area->left, area->bottom - area->top, FALSE);
         dialog_ = std::move(dialog);
         CDataExchange exchange{false};
         DoDataExchange(&exchange);

@@ -32,8 +32,7 @@ std::optional<std::string> BstrToAnsiText(BSTR text) {
 
 UniqueBstr AnsiTextToBstr(std::string_view text) {
     const int bytes = CheckedLength(text.size());
-    const int units =
-        bytes == 0 ? 0 : ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, nullptr, 0);
+    const int units = bytes == 0 ? 0 : ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, nullptr, 0);
     if (bytes != 0 && units <= 0) throw std::runtime_error("the result cannot be converted to a string");
     UniqueBstr result(::SysAllocStringLen(nullptr, static_cast<UINT>(units)));
     if (!result) AfxThrowMemoryException();

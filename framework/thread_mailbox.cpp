@@ -39,8 +39,8 @@ void ReleaseWindowClass() {
 
 CThreadMailbox::CThreadMailbox(std::function<void()> onWake) : onWake_(std::move(onWake)) {
     AcquireWindowClass(&WindowProc);
-    window_.reset(::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    AfxGetInstanceHandle(), nullptr));
+    window_.reset(
+        ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, AfxGetInstanceHandle(), nullptr));
     if (!window_) {
         const DWORD error = ::GetLastError();
         ReleaseWindowClass();

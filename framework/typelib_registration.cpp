@@ -101,7 +101,7 @@ BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, L
         if (FAILED(::LoadTypeLib(path.c_str(), library.GetAddressOf())) || !HasId(library.Get(), tlid)) return FALSE;
         std::wstring directory = helpDir ? helpDir : L"";
         return SUCCEEDED(::RegisterTypeLib(library.Get(), path.data(), helpDir ? directory.data() : nullptr)) ? TRUE
-                                                                                                            : FALSE;
+                                                                                                              : FALSE;
     } catch (...) {
         return FALSE;
     }

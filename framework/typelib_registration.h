@@ -7,8 +7,7 @@
 // `fileName` is given, the file of that name beside the module), checks that
 // its id is `tlid`, and registers it with the module's path as its location
 // and `helpDir` (may be null) as its help directory. TRUE on success.
-BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName = nullptr,
-                           LPCWSTR helpDir = nullptr);
+BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName = nullptr, LPCWSTR helpDir = nullptr);
 
 // Removes every 64-bit registration of the library. Versions and locales
 // that also hold a 32-bit registration keep it and the rest of their

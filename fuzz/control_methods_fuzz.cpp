@@ -20,8 +20,12 @@ std::string Text(FuzzInput& input) {
 
 bool IsCaResult(int32_t result) {
     switch (result) {
-        case kCaLoaded: case kCaRefused: case kCaBadVariant:
-        case kCaSendFailed: case kCaReceiveFailed: case kCaBadAnswer:
+        case kCaLoaded:
+        case kCaRefused:
+        case kCaBadVariant:
+        case kCaSendFailed:
+        case kCaReceiveFailed:
+        case kCaBadAnswer:
             return true;
     }
     return false;
@@ -51,17 +55,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t handle = 0;
     for (const auto& [op, text] : calls) {
         switch (op % 7) {
-            case 0: handle = control.DevOpen(); break;
-            case 1: control.DevClose(op & 0x80 ? handle : static_cast<int32_t>(text.size())); break;
+            case 0:
+                handle = control.DevOpen();
+                break;
+            case 1:
+                control.DevClose(op & 0x80 ? handle : static_cast<int32_t>(text.size()));
+                break;
             case 2:
                 if (control.DevCall(text.c_str()).size() > 4 * ((kMessageBufferSize + 2) / 3)) std::abort();
                 break;
-            case 3: control.DevCallAsync(op & 0x80 ? nullptr : text.c_str()); break;
+            case 3:
+                control.DevCallAsync(op & 0x80 ? nullptr : text.c_str());
+                break;
             case 4:
                 if (!IsCaResult(control.LoadCA(static_cast<int8_t>(op) >> 4, text.c_str()))) std::abort();
                 break;
-            case 5: (void)control.GetX509ValidDate(text.c_str()); break;
-            case 6: (void)control.GetX509Sn(text.c_str()); break;
+            case 5:
+                (void)control.GetX509ValidDate(text.c_str());
+                break;
+            case 6:
+                (void)control.GetX509Sn(text.c_str());
+                break;
         }
     }
     return 0;

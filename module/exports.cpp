@@ -29,12 +29,12 @@ STDAPI DllUnregisterServer() {
 // module object and the two factories) on process attach.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     switch (reason) {
-    case DLL_PROCESS_ATTACH:
-        return AfxDllProcessAttach(instance);
-    case DLL_PROCESS_DETACH:
-        AfxDllProcessDetach();
-        return TRUE;
-    default:
-        return TRUE;
+        case DLL_PROCESS_ATTACH:
+            return AfxDllProcessAttach(instance);
+        case DLL_PROCESS_DETACH:
+            AfxDllProcessDetach();
+            return TRUE;
+        default:
+            return TRUE;
     }
 }

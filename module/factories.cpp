@@ -38,6 +38,5 @@ CVELDORINCTLPropPage::CVELDORINCTLPropPageFactory::~CVELDORINCTLPropPageFactory(
 
 BOOL CVELDORINCTLPropPage::CVELDORINCTLPropPageFactory::UpdateRegistry(BOOL bRegister) {
     if (!bRegister) return AfxOleUnregisterClass(GetClassID(), nullptr);
-    return AfxOleRegisterPropertyPageClass(AfxGetInstanceHandle(), GetClassID(), IDS_VELDORINCTL_PPG,
-                                           afxRegDefault);
+    return AfxOleRegisterPropertyPageClass(AfxGetInstanceHandle(), GetClassID(), IDS_VELDORINCTL_PPG, afxRegDefault);
 }

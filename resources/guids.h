@@ -8,11 +8,11 @@
 #ifndef VELDORINCTL_RESOURCES_GUIDS_H
 #define VELDORINCTL_RESOURCES_GUIDS_H
 
-#define VELDORINCTL_LIBID_TEXT           2426E663-5FCC-45E0-ABAA-3D4DDE0BA54B
-#define VELDORINCTL_DISPATCH_IID_TEXT    B4BE49B6-F820-4CBA-B5C2-9AD7960C7BFB
-#define VELDORINCTL_EVENTS_IID_TEXT      0EB43F6E-7835-4C88-9B79-92D7A15BF668
-#define VELDORINCTL_CLSID_TEXT           CB1C5DCB-4EF9-4010-9781-2C8DBE9A8392
-#define VELDORINCTL_PROPPAGE_CLSID_TEXT  D5C487DC-76B5-4F0D-A01D-014A64BFB749
+#define VELDORINCTL_LIBID_TEXT 2426E663 - 5FCC - 45E0 - ABAA - 3D4DDE0BA54B
+#define VELDORINCTL_DISPATCH_IID_TEXT B4BE49B6 - F820 - 4CBA - B5C2 - 9AD7960C7BFB
+#define VELDORINCTL_EVENTS_IID_TEXT 0EB43F6E-7835 - 4C88 - 9B79 - 92D7A15BF668
+#define VELDORINCTL_CLSID_TEXT CB1C5DCB - 4EF9 - 4010 - 9781 - 2C8DBE9A8392
+#define VELDORINCTL_PROPPAGE_CLSID_TEXT D5C487DC - 76B5 - 4F0D - A01D - 014A64BFB749
 
 #if !defined(__WIDL__) && !defined(RC_INVOKED)
 
@@ -21,38 +21,36 @@
 namespace veldorinctl::guid_text {
 
 constexpr unsigned HexDigit(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  throw "not a hexadecimal digit";  // a compile error in a constant expression
+    if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
+    if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
+    if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
+    throw "not a hexadecimal digit";  // a compile error in a constant expression
 }
 
 constexpr unsigned long long Hex(const char* text, int digits) {
-  unsigned long long value = 0;
-  for (int i = 0; i < digits; ++i) value = value * 16 + HexDigit(text[i]);
-  return value;
+    unsigned long long value = 0;
+    for (int i = 0; i < digits; ++i) value = value * 16 + HexDigit(text[i]);
+    return value;
 }
 
 // "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", the registry form without braces.
 constexpr GUID Parse(const char (&text)[37]) {
-  if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
-    throw "a GUID is written as 8-4-4-4-12 hexadecimal digits";
-  const int tail[8] = {19, 21, 24, 26, 28, 30, 32, 34};
-  GUID guid{static_cast<unsigned long>(Hex(text, 8)),
-            static_cast<unsigned short>(Hex(text + 9, 4)),
-            static_cast<unsigned short>(Hex(text + 14, 4)),
-            {}};
-  for (int i = 0; i < 8; ++i)
-    guid.Data4[i] = static_cast<unsigned char>(Hex(text + tail[i], 2));
-  return guid;
+    if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
+        throw "a GUID is written as 8-4-4-4-12 hexadecimal digits";
+    const int tail[8] = {19, 21, 24, 26, 28, 30, 32, 34};
+    GUID guid{static_cast<unsigned long>(Hex(text, 8)),
+              static_cast<unsigned short>(Hex(text + 9, 4)),
+              static_cast<unsigned short>(Hex(text + 14, 4)),
+              {}};
+    for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(Hex(text + tail[i], 2));
+    return guid;
 }
 
 }  // namespace veldorinctl::guid_text
 
 #define VELDORINCTL_GUID_STRING_(text) #text
 #define VELDORINCTL_GUID_STRING(text) VELDORINCTL_GUID_STRING_(text)
-#define VELDORINCTL_GUID(text) \
-  ::veldorinctl::guid_text::Parse(VELDORINCTL_GUID_STRING(text))
+#define VELDORINCTL_GUID(text) ::veldorinctl::guid_text::Parse(VELDORINCTL_GUID_STRING(text))
 
 // The names widl would give these identities in a generated header.
 inline constexpr GUID LIBID_VELDORINCTLLib = VELDORINCTL_GUID(VELDORINCTL_LIBID_TEXT);

@@ -4,32 +4,32 @@
 #define VELDORINCTL_RESOURCES_RESOURCE_H
 
 // Strings.
-#define IDS_VELDORINCTL              1
-#define IDS_VELDORINCTL_PPG          2
-#define IDS_VELDORINCTL_PPG_CAPTION  200
+#define IDS_VELDORINCTL 1
+#define IDS_VELDORINCTL_PPG 2
+#define IDS_VELDORINCTL_PPG_CAPTION 200
 // Display name of the control's properties verb. The framework looks the verb
 // name up under this id; without it the container's menu would show the
 // framework's fallback, "<unknown verb>".
-#define IDS_VELDORINCTL_VERB_PROPERTIES  0xFE41
+#define IDS_VELDORINCTL_VERB_PROPERTIES 0xFE41
 
 // Dialogs.
-#define IDD_ABOUTBOX_VELDORINCTL     1
-#define IDD_PROPPAGE_VELDORINCTL     200
+#define IDD_ABOUTBOX_VELDORINCTL 1
+#define IDD_PROPPAGE_VELDORINCTL 200
 
 // Icon of the about box and toolbox bitmap of the registry entries.
-#define IDI_ABOUTDLL                 1
-#define IDB_VELDORINCTL              1
+#define IDI_ABOUTDLL 1
+#define IDB_VELDORINCTL 1
 
 // The compiled type library, resource type "TYPELIB"; registration loads it
 // from the module file itself.
-#define IDR_VELDORINCTL_TYPELIB      1
+#define IDR_VELDORINCTL_TYPELIB 1
 
 // A DLL's manifest goes under the isolation-aware id, so the loader applies it
 // to the module and not to the host process.
-#define IDR_VELDORINCTL_MANIFEST     2
+#define IDR_VELDORINCTL_MANIFEST 2
 
 #ifndef IDC_STATIC
-#define IDC_STATIC                   (-1)
+#define IDC_STATIC (-1)
 #endif
 
 #endif  // VELDORINCTL_RESOURCES_RESOURCE_H

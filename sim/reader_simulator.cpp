@@ -2,8 +2,7 @@
 
 #include <chrono>
 
-ReaderSimulator::ReaderSimulator(std::unique_ptr<ReportLink> link, uint16_t reportLen,
-                                 Responder responder)
+ReaderSimulator::ReaderSimulator(std::unique_ptr<ReportLink> link, uint16_t reportLen, Responder responder)
     : link_(std::move(link)), reportLen_(reportLen), responder_(std::move(responder)) {
     thread_ = std::thread([this] { Serve(); });
 }
@@ -39,9 +38,9 @@ size_t ReaderSimulator::ReceivedCount() const {
 
 bool ReaderSimulator::WaitForMessages(size_t count, int timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                             [&] { return received_.size() >= count || gone_; }) &&
-           received_.size() >= count;
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return received_.size() >= count || gone_;
+    }) && received_.size() >= count;
 }
 
 void ReaderSimulator::Serve() {

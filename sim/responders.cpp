@@ -23,9 +23,7 @@ Responder Echo() {
 }
 
 Responder Fixed(Bytes answer) {
-    return [answer = std::move(answer)](const Bytes&, uint16_t reportLen) {
-        return AnswerWith(answer, reportLen);
-    };
+    return [answer = std::move(answer)](const Bytes&, uint16_t reportLen) { return AnswerWith(answer, reportLen); };
 }
 
 Responder StatusWord(uint8_t sw1, uint8_t sw2) {
@@ -52,8 +50,7 @@ Responder StrayReportsFirst(Responder inner, int count) {
     return [inner = std::move(inner), count](const Bytes& command, uint16_t reportLen) {
         SimReply reply = inner(command, reportLen);
         std::vector<Report> stray;
-        for (int i = 0; i < count; ++i)
-            stray.push_back(MakeReport(reportLen, i % 2 ? 0x81 : 0x42, {0xEE, 0xEE}));
+        for (int i = 0; i < count; ++i) stray.push_back(MakeReport(reportLen, i % 2 ? 0x81 : 0x42, {0xEE, 0xEE}));
         reply.reports.insert(reply.reports.begin(), stray.begin(), stray.end());
         return reply;
     };
@@ -69,8 +66,7 @@ Responder CountOverPayload() {
 Responder EndlessMiddle() {
     return [](const Bytes&, uint16_t reportLen) {
         const auto payload = static_cast<uint8_t>(reportLen - 2);
-        return SimReply{{MakeReport(reportLen, payload, PatternBytes(payload))},
-                        SimReply::Then::EndlessMiddle};
+        return SimReply{{MakeReport(reportLen, payload, PatternBytes(payload))}, SimReply::Then::EndlessMiddle};
     };
 }
 
@@ -88,9 +84,7 @@ Responder UnplugOnCommand() {
 }
 
 Responder RawReports(std::vector<Report> reports) {
-    return [reports = std::move(reports)](const Bytes&, uint16_t) {
-        return SimReply{reports, SimReply::Then::Listen};
-    };
+    return [reports = std::move(reports)](const Bytes&, uint16_t) { return SimReply{reports, SimReply::Then::Listen}; };
 }
 
 Responder CaReader::AsResponder() {
@@ -136,11 +130,9 @@ SimReply CaReader::Answer(const Bytes& command, uint16_t reportLen) {
         if (lc != 128) problem("a block before the last is not full");
         ++nextNumber_;
     }
-    if (command.size() > 6)
-        certificate_.insert(certificate_.end(), command.begin() + 5, command.end() - 1);
+    if (command.size() > 6) certificate_.insert(certificate_.end(), command.begin() + 5, command.end() - 1);
 
-    if (static_cast<int>(index) == options_.wrongLengthBlock)
-        return AnswerWith({0x90, 0x00, 0x00}, reportLen);
+    if (static_cast<int>(index) == options_.wrongLengthBlock) return AnswerWith({0x90, 0x00, 0x00}, reportLen);
     if (static_cast<int>(index) == options_.refuseBlock)
         return AnswerWith({options_.refusalSw1, options_.refusalSw2}, reportLen);
     return AnswerWith({0x90, 0x00}, reportLen);

@@ -22,32 +22,30 @@ Bytes PatternBytes(uint32_t length);
 Responder Sequence(std::vector<Responder> responders);
 
 // Faults.
-Responder Silent();                                   // takes commands, never answers
+Responder Silent();                                       // takes commands, never answers
 Responder StrayReportsFirst(Responder inner, int count);  // middle/last reports before the answer
-Responder CountOverPayload();                         // a first report claiming 63 bytes (> payload for small L)
-Responder EndlessMiddle();                            // a first report, then middle reports forever
+Responder CountOverPayload();                             // a first report claiming 63 bytes (> payload for small L)
+Responder EndlessMiddle();                                // a first report, then middle reports forever
 Responder UnplugAfterReports(Responder inner, size_t reports);  // vanishes mid-answer
-Responder UnplugOnCommand();                          // vanishes as soon as a command arrives
-Responder RawReports(std::vector<Report> reports);    // exactly these reports
+Responder UnplugOnCommand();                                    // vanishes as soon as a command arrives
+Responder RawReports(std::vector<Report> reports);              // exactly these reports
 
 // A reader that accepts CA download blocks, checks their layout and block
 // numbering, and answers each with a status word.
 class CaReader : public std::enable_shared_from_this<CaReader> {
 public:
     struct Options {
-        int variant = 1;                 // expected nFlag
-        int refuseBlock = -1;            // index of the block (in arrival order) to refuse
+        int variant = 1;       // expected nFlag
+        int refuseBlock = -1;  // index of the block (in arrival order) to refuse
         uint8_t refusalSw1 = 0x6A, refusalSw2 = 0x80;
-        int wrongLengthBlock = -1;       // block index answered with three bytes
+        int wrongLengthBlock = -1;  // block index answered with three bytes
     };
-    static std::shared_ptr<CaReader> Make(Options options) {
-        return std::shared_ptr<CaReader>(new CaReader(options));
-    }
+    static std::shared_ptr<CaReader> Make(Options options) { return std::shared_ptr<CaReader>(new CaReader(options)); }
 
-    Responder AsResponder();  // keeps this reader alive
+    Responder AsResponder();                    // keeps this reader alive
     std::vector<std::string> Problems() const;  // layout or numbering faults seen
-    Bytes Certificate() const;                   // bytes of every block received, in order
-    size_t Blocks() const;                       // blocks received, all downloads
+    Bytes Certificate() const;                  // bytes of every block received, in order
+    size_t Blocks() const;                      // blocks received, all downloads
 
 private:
     explicit CaReader(Options options) : options_(options) {}

@@ -39,8 +39,7 @@ int main(int count, char** arguments) {
             return 1;
         }
     }
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     std::printf("direct: %d calls of %d bytes in %.0f ms: %.0f calls/s\n", calls, bytes, ms, calls * 1000.0 / ms);
     CloseHidDevice(std::move(reader));
     return 0;

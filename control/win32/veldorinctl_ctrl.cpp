@@ -26,7 +26,7 @@ UniqueBstr NullableResult(const std::optional<std::string>& text) {
 }  // namespace
 
 const CRuntimeClass CVELDORINCTLCtrl::classCVELDORINCTLCtrl{"CVELDORINCTLCtrl", &COleControl::classCOleControl,
-                                                           &CreateObjectOf<CVELDORINCTLCtrl>};
+                                                            &CreateObjectOf<CVELDORINCTLCtrl>};
 
 // The order is binding: an entry without an explicit DISPID is reached by its
 // position, and pages call DevOpen..GetX509Sn as 1..7.
@@ -75,8 +75,7 @@ const EventMap& CVELDORINCTLCtrl::GetEventMap() const {
 HRESULT CVELDORINCTLCtrl::GetTypeLib(LCID lcid, ITypeLib** typeLib) {
     if (!typeLib) return E_POINTER;
     *typeLib = nullptr;
-    return ::LoadRegTypeLib(LIBID_VELDORINCTLLib, kVeldorinctlTypeLibMajor, kVeldorinctlTypeLibMinor, lcid,
-                            typeLib);
+    return ::LoadRegTypeLib(LIBID_VELDORINCTLLib, kVeldorinctlTypeLibMajor, kVeldorinctlTypeLibMinor, lcid, typeLib);
 }
 
 STDMETHODIMP CVELDORINCTLCtrl::GetClassID(CLSID* classId) {

@@ -4,7 +4,7 @@
 #include "resources/resource.h"
 
 const CRuntimeClass CVELDORINCTLPropPage::classCVELDORINCTLPropPage{"CVELDORINCTLPropPage", nullptr,
-                                                                   &CreateObjectOf<CVELDORINCTLPropPage>};
+                                                                    &CreateObjectOf<CVELDORINCTLPropPage>};
 
 CVELDORINCTLPropPage::CVELDORINCTLPropPage()
     : COlePropertyPage(IDD_PROPPAGE_VELDORINCTL, IDS_VELDORINCTL_PPG_CAPTION) {}

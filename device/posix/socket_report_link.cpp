@@ -35,7 +35,6 @@ void SocketReportLink::Cancel() {
 
 std::pair<std::unique_ptr<ReportLink>, std::unique_ptr<ReportLink>> MakeSocketLinkPair() {
     int fds[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
-        throw std::runtime_error("socketpair failed");
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) throw std::runtime_error("socketpair failed");
     return {std::make_unique<SocketReportLink>(fds[0]), std::make_unique<SocketReportLink>(fds[1])};
 }

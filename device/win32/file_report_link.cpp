@@ -17,9 +17,8 @@ bool FileReportLink::Transfer(Direction direction, uint8_t* buffer, DWORD length
     OVERLAPPED overlapped{};
     overlapped.hEvent = done.get();
 
-    const BOOL started = direction == Direction::Read
-                             ? ::ReadFile(file_.get(), buffer, length, nullptr, &overlapped)
-                             : ::WriteFile(file_.get(), buffer, length, nullptr, &overlapped);
+    const BOOL started = direction == Direction::Read ? ::ReadFile(file_.get(), buffer, length, nullptr, &overlapped)
+                                                      : ::WriteFile(file_.get(), buffer, length, nullptr, &overlapped);
     if (!started && ::GetLastError() != ERROR_IO_PENDING) return false;
 
     // Cancel() may have run between the check above and the start of this
@@ -39,7 +38,6 @@ void FileReportLink::Cancel() {
 }
 
 UniqueFileHandle OpenHidInterface(const char* devicePath) {
-    return UniqueFileHandle(::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_OVERLAPPED, nullptr));
+    return UniqueFileHandle(::CreateFileA(devicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
 }

@@ -35,8 +35,7 @@ std::string InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData)
     std::vector<DWORD> block((size + sizeof(DWORD) - 1) / sizeof(DWORD));
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.data());
     detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
-    if (!::SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, size, nullptr, nullptr))
-        return {};
+    if (!::SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, size, nullptr, nullptr)) return {};
     return detail->DevicePath;
 }
 
@@ -59,19 +58,17 @@ uint16_t ReaderReportLength(const std::string& path, uint16_t vendorId, uint16_t
 
 }  // namespace
 
-std::unique_ptr<HidInterfaceDetail> FindHidDevicePath(uint16_t vendorId, uint16_t productId,
-                                                      uint16_t& reportLen) {
+std::unique_ptr<HidInterfaceDetail> FindHidDevicePath(uint16_t vendorId, uint16_t productId, uint16_t& reportLen) {
     reportLen = 0;
     GUID hidClass{};
     ::HidD_GetHidGuid(&hidClass);
-    UniqueDevInfo set(
-        ::SetupDiGetClassDevsA(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    UniqueDevInfo set(::SetupDiGetClassDevsA(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
     if (!set) return nullptr;
 
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof(interfaceData);
-    for (DWORD index = 0;
-         ::SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidClass, index, &interfaceData); ++index) {
+    for (DWORD index = 0; ::SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidClass, index, &interfaceData);
+         ++index) {
         std::string path = InterfacePath(set.get(), interfaceData);
         if (path.empty()) continue;
         const uint16_t length = ReaderReportLength(path, vendorId, productId);
@@ -90,6 +87,5 @@ HidDevicePtr OpenHidDevice(uint16_t vendorId, uint16_t productId) {
     if (!file) return nullptr;
     // A failure here only means a smaller queue; the reader still works.
     ::HidD_SetNumInputBuffers(file.get(), kInputBuffers);
-    return MakeHidDevice(std::move(detail->DevicePath),
-                         std::make_unique<FileReportLink>(std::move(file)), reportLen);
+    return MakeHidDevice(std::move(detail->DevicePath), std::make_unique<FileReportLink>(std::move(file)), reportLen);
 }

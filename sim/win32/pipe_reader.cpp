@@ -10,9 +10,7 @@ public:
     ConnectionLink(std::unique_ptr<PipeReportLink> pipe, HANDLE unplugged)
         : pipe_(std::move(pipe)), unplugged_(unplugged) {}
 
-    bool WriteReport(const uint8_t* report, size_t length) override {
-        return pipe_->WriteReport(report, length);
-    }
+    bool WriteReport(const uint8_t* report, size_t length) override { return pipe_->WriteReport(report, length); }
     bool ReadReport(uint8_t* report, size_t length) override { return pipe_->ReadReport(report, length); }
     void Cancel() override {
         // Gone before the client learns of it: a client whose read failed
@@ -129,8 +127,7 @@ void PipeReader::DropEndedConnections() {
         // Only from the front, so that Received() keeps connections in order.
         auto firstOpen = connections_.begin();
         while (firstOpen != connections_.end() && (*firstOpen)->link->Ended()) {
-            for (Bytes& message : (*firstOpen)->simulator->Received())
-                earlierMessages_.push_back(std::move(message));
+            for (Bytes& message : (*firstOpen)->simulator->Received()) earlierMessages_.push_back(std::move(message));
             ended.push_back(std::move(*firstOpen));
             ++firstOpen;
         }

@@ -16,17 +16,17 @@ UniqueHandle ManualResetEvent() {
 }  // namespace
 
 std::unique_ptr<PipeReportLink> PipeReportLink::Listen(const std::string& path) {
-    UniqueFileHandle pipe(::CreateNamedPipeA(
-        path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-        PIPE_UNLIMITED_INSTANCES, kOutboundBuffer, kInboundBuffer, 0, nullptr));
+    UniqueFileHandle pipe(
+        ::CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                           PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                           PIPE_UNLIMITED_INSTANCES, kOutboundBuffer, kInboundBuffer, 0, nullptr));
     UniqueHandle connectEvent = ManualResetEvent();
     UniqueHandle readEvent = ManualResetEvent();
     UniqueHandle writeEvent = ManualResetEvent();
     if (!pipe || !connectEvent || !readEvent || !writeEvent) return nullptr;
 
-    std::unique_ptr<PipeReportLink> link(new PipeReportLink(
-        std::move(pipe), std::move(connectEvent), std::move(readEvent), std::move(writeEvent)));
+    std::unique_ptr<PipeReportLink> link(
+        new PipeReportLink(std::move(pipe), std::move(connectEvent), std::move(readEvent), std::move(writeEvent)));
     link->connect_.hEvent = link->connectEvent_.get();
     if (::ConnectNamedPipe(link->pipe_.get(), &link->connect_)) {
         ::SetEvent(link->connectEvent_.get());
@@ -41,8 +41,8 @@ std::unique_ptr<PipeReportLink> PipeReportLink::Listen(const std::string& path) 
     return link;
 }
 
-PipeReportLink::PipeReportLink(UniqueFileHandle pipe, UniqueHandle connectEvent,
-                               UniqueHandle readEvent, UniqueHandle writeEvent)
+PipeReportLink::PipeReportLink(UniqueFileHandle pipe, UniqueHandle connectEvent, UniqueHandle readEvent,
+                               UniqueHandle writeEvent)
     : pipe_(std::move(pipe)),
       connectEvent_(std::move(connectEvent)),
       readEvent_(std::move(readEvent)),
@@ -76,8 +76,7 @@ bool PipeReportLink::WriteReport(const uint8_t* report, size_t length) {
         OVERLAPPED overlapped{};
         overlapped.hEvent = writeEvent_.get();
         const auto size = static_cast<DWORD>(length);
-        if (Complete(overlapped, ::WriteFile(pipe_.get(), report, size, nullptr, &overlapped), size))
-            return true;
+        if (Complete(overlapped, ::WriteFile(pipe_.get(), report, size, nullptr, &overlapped), size)) return true;
     }
     End();
     return false;
@@ -90,8 +89,7 @@ bool PipeReportLink::ReadReport(uint8_t* report, size_t length) {
         const auto size = static_cast<DWORD>(length);
         // A longer message fails with ERROR_MORE_DATA and a shorter one comes
         // up short: either way it is no report, and the connection ends.
-        if (Complete(overlapped, ::ReadFile(pipe_.get(), report, size, nullptr, &overlapped), size))
-            return true;
+        if (Complete(overlapped, ::ReadFile(pipe_.get(), report, size, nullptr, &overlapped), size)) return true;
     }
     End();
     return false;

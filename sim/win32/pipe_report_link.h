@@ -52,8 +52,7 @@ public:
     bool Ended() const { return ended_; }
 
 private:
-    PipeReportLink(UniqueFileHandle pipe, UniqueHandle connectEvent, UniqueHandle readEvent,
-                   UniqueHandle writeEvent);
+    PipeReportLink(UniqueFileHandle pipe, UniqueHandle connectEvent, UniqueHandle readEvent, UniqueHandle writeEvent);
     // Waits for a transfer that ReadFile/WriteFile returned `started` for;
     // true when it moved exactly `length` bytes.
     bool Complete(OVERLAPPED& overlapped, BOOL started, DWORD length);

@@ -27,7 +27,9 @@ std::string Quoted(const std::string& text) {
     return out + "\"";
 }
 
-std::string OrNull(const std::optional<std::string>& text) { return text ? Quoted(*text) : "null"; }
+std::string OrNull(const std::optional<std::string>& text) {
+    return text ? Quoted(*text) : "null";
+}
 
 }  // namespace
 

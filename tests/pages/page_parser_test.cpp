@@ -39,8 +39,9 @@ TEST(PageParser, ReadsObjectsWithParamsAndScriptsInOrder) {
 }
 
 TEST(PageParser, ScriptForEventAndUnterminatedPagesDoNotLoseText) {
-    const Page page = ParsePage("<script for=\"reader\" event=\"DevCallAsyncBack(data)\">done(data);</script>"
-                                "<script>var tail = 1;");
+    const Page page = ParsePage(
+        "<script for=\"reader\" event=\"DevCallAsyncBack(data)\">done(data);</script>"
+        "<script>var tail = 1;");
     ASSERT_EQ(page.scripts.size(), 2u);
     EXPECT_EQ(page.scripts[0].forId, "reader");
     EXPECT_EQ(page.scripts[0].event, "DevCallAsyncBack(data)");
@@ -65,9 +66,11 @@ TEST(EventHandlers, ScopedFunctionsBecomePlainFunctionsOnTheSameLines) {
     EXPECT_EQ(script.bindings[0].function, HandlerName("reader", "DevCallAsyncBack"));
     EXPECT_EQ(script.text,
               "var s = \"function a::B(\"; // function c::D(\n"
-              "/* function e::F( */ function " + HandlerName("reader", "DevCallAsyncBack") + " (data) {\n"
-              "  show(data);\n}\n"
-              "function plain() {} myfunction x::Y() {}");
+              "/* function e::F( */ function " +
+                  HandlerName("reader", "DevCallAsyncBack") +
+                  " (data) {\n"
+                  "  show(data);\n}\n"
+                  "function plain() {} myfunction x::Y() {}");
 }
 
 TEST(EventHandlers, ScriptForEventWrapsTheBodyWithoutAddingLinesBeforeIt) {

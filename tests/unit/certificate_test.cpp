@@ -21,7 +21,9 @@ namespace {
 
 using der::Bytes;
 
-bool Strict(const Bytes& bytes) { return IsStrictDerCertificate(bytes.data(), bytes.size()); }
+bool Strict(const Bytes& bytes) {
+    return IsStrictDerCertificate(bytes.data(), bytes.size());
+}
 
 TEST(CertificateEnvironment, RunsFarFromUtc) {
     // 2020-03-01 08:00:00 UTC read back as local time must not be UTC.
@@ -101,32 +103,45 @@ TEST(StrictDerCertificate, AcceptsWhatX509AllowsInStrictForm) {
     emptyNames.issuer = der::Sequence({});
     emptyNames.subject = der::Sequence({});
     TestCertificate severalInOneRdn;
-    severalInOneRdn.subject = der::Sequence({der::Set({der::Sequence({der::Oid({2, 5, 4, 3}), der::Utf8String("a")}),
-                                                       der::Sequence({der::Oid({2, 5, 4, 10}), der::Utf8String("b")})})});
+    severalInOneRdn.subject =
+        der::Sequence({der::Set({der::Sequence({der::Oid({2, 5, 4, 3}), der::Utf8String("a")}),
+                                 der::Sequence({der::Oid({2, 5, 4, 10}), der::Utf8String("b")})})});
     TestCertificate version2;
     version2.version = 2;
     TestCertificate explicitVersion1;
     explicitVersion1.versionField = der::Explicit(0, der::Integer({0x00}));
-    const std::vector<CheckCase> cases = {
-        {"plain", TestCertificate{}.Build()},
-        {"explicit critical FALSE", criticalFalse.Build()},
-        {"empty extension list", emptyExtensionList.Build()},
-        {"lengths 127 and 128", lengthsAroundTheLongForm.Build()},
-        {"empty names", emptyNames.Build()},
-        {"several attributes in one RDN", severalInOneRdn.Build()},
-        {"version 2", version2.Build()},
-        {"version 1 written out", explicitVersion1.Build()},
-        {"algorithm parameters of any type",
-         WithSignatureAlgorithm(der::Sequence({der::Oid({1, 2, 840, 113549, 1, 1, 11}), der::Sequence({der::Integer({0x01})})}))},
-        {"algorithm parameters with a high tag number",
-         WithSignatureAlgorithm(der::Sequence({der::Oid({1, 2, 3}), Bytes{0x9F, 0x81, 0x00, 0x01, 0x00}}))},
-        {"algorithm parameters nested to the limit",
-         WithSignatureAlgorithm(der::Sequence({der::Oid({1, 2, 3}), [] {
-             Bytes nested = der::Null();
-             for (int depth = 0; depth < 30; ++depth) nested = der::Sequence({nested});
-             return nested;
-         }()}))},
-    };
+    const std::
+        vector<CheckCase>
+            cases =
+                {
+                    {"plain", TestCertificate{}.Build()},
+                    {"explicit critical FALSE", criticalFalse.Build()},
+                    {"empty extension list", emptyExtensionList.Build()},
+                    {"lengths 127 and 128", lengthsAroundTheLongForm.Build()},
+                    {"empty names", emptyNames.Build()},
+                    {"several attributes in one RDN", severalInOneRdn.Build()},
+                    {"version 2", version2.Build()},
+                    {"version 1 written out", explicitVersion1.Build()},
+                    {"algorithm parameters of any type",
+                     WithSignatureAlgorithm(der::Sequence(
+                         {der::Oid({1, 2, 840, 113549, 1, 1, 11}), der::Sequence({der::Integer({0x01})})}))},
+                    {"algorithm parameters with a high tag number",
+                     WithSignatureAlgorithm(der::Sequence({der::Oid({1, 2, 3}), Bytes{0x9F, 0x81, 0x00, 0x01, 0x00}}))},
+                    {"algorithm parameters nested to the limit", WithSignatureAlgorithm(der::
+                                                                                            Sequence(
+                                                                                                {der::Oid({1, 2, 3}),
+                                                                                                 [] {
+                                                                                                     Bytes nested =
+                                                                                                         der::Null();
+                                                                                                     for (int depth = 0;
+                                                                                                          depth < 30;
+                                                                                                          ++depth)
+                                                                                                         nested = der::
+                                                                                                             Sequence(
+                                                                                                                 {nested});
+                                                                                                     return nested;
+                                                                                                 }()}))},
+                };
     for (const CheckCase& c : cases) {
         EXPECT_TRUE(Strict(c.bytes)) << c.name;
         EXPECT_TRUE(ParseCertificate(c.bytes.data(), c.bytes.size())) << c.name;
@@ -256,9 +271,12 @@ TEST(StrictDerCertificate, RefusesEachLooseForm) {
 }
 
 TEST(StrictDerCertificate, LeapYearsFollowTheGregorianRule) {
-    for (const auto& [time, valid] : std::vector<std::pair<std::string, bool>>{
-             {"20000229000000Z", true}, {"20240229000000Z", true}, {"19000229000000Z", false},
-             {"20230229000000Z", false}, {"24000229000000Z", true}, {"21000229000000Z", false}}) {
+    for (const auto& [time, valid] : std::vector<std::pair<std::string, bool>>{{"20000229000000Z", true},
+                                                                               {"20240229000000Z", true},
+                                                                               {"19000229000000Z", false},
+                                                                               {"20230229000000Z", false},
+                                                                               {"24000229000000Z", true},
+                                                                               {"21000229000000Z", false}}) {
         TestCertificate c;
         c.notAfter = der::GeneralizedTime(time);
         EXPECT_EQ(Strict(c.Build()), valid) << time;
@@ -313,7 +331,8 @@ Bytes SerialOctets(const std::string& output) {
     if (negative) hex.erase(0, 1);
     if (hex.size() % 2) hex.insert(0, "0");
     Bytes octets;  // least significant first
-    for (size_t i = hex.size(); i >= 2; i -= 2) octets.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i - 2, 2), nullptr, 16)));
+    for (size_t i = hex.size(); i >= 2; i -= 2)
+        octets.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i - 2, 2), nullptr, 16)));
     if (negative) {  // two's complement: invert and add one
         unsigned carry = 1;
         for (uint8_t& octet : octets) {
@@ -355,10 +374,11 @@ TEST(ParseCertificate, AgreesWithTheOpensslCommand) {
         const std::filesystem::path key = folder / (std::string(made.name) + ".key");
         std::filesystem::remove(certificate);
         RunCommand("openssl req -x509 -nodes -subj /CN=veldorinctl-test -outform DER " + std::string(made.options) +
-            " -keyout " + key.string() + " -out " + certificate.string() + " 2>&1");
+                   " -keyout " + key.string() + " -out " + certificate.string() + " 2>&1");
         const Bytes der = ReadFile(certificate);
         ASSERT_FALSE(der.empty()) << "openssl did not make " << certificate;
-        const std::string printed = RunCommand("openssl x509 -inform DER -noout -dates -serial -in " + certificate.string());
+        const std::string printed =
+            RunCommand("openssl x509 -inform DER -noout -dates -serial -in " + certificate.string());
 
         const auto fields = ParseCertificate(der.data(), der.size());
         ASSERT_TRUE(fields);

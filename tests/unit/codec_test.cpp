@@ -61,17 +61,17 @@ TEST(Base64Decode, RoundTripsEveryLength) {
 
 TEST(Base64Decode, IsLenientAboutPaddingAndStopsQuietly) {
     EXPECT_EQ(Decode(""), Bytes(""));
-    EXPECT_EQ(Decode("Zg"), Bytes("f"));            // no padding needed
+    EXPECT_EQ(Decode("Zg"), Bytes("f"));  // no padding needed
     EXPECT_EQ(Decode("Zm8"), Bytes("fo"));
-    EXPECT_EQ(Decode("Zm9vZ"), Bytes("foo"));       // a lone character is dropped
-    EXPECT_EQ(Decode("Zg==Zm9v"), Bytes("f"));      // nothing after the first "=" counts
+    EXPECT_EQ(Decode("Zm9vZ"), Bytes("foo"));   // a lone character is dropped
+    EXPECT_EQ(Decode("Zg==Zm9v"), Bytes("f"));  // nothing after the first "=" counts
     EXPECT_EQ(Decode("Zm9v=Zm9v"), Bytes("foo"));
     EXPECT_EQ(Decode("=Zm9v"), Bytes(""));
-    EXPECT_EQ(Decode("Zm9v Zm9v"), Bytes("foo"));   // white space ends it too
+    EXPECT_EQ(Decode("Zm9v Zm9v"), Bytes("foo"));  // white space ends it too
     EXPECT_EQ(Decode("Zm9v\tZm9v"), Bytes("foo"));
     EXPECT_EQ(Decode("Zm9v\r\nZm9v"), Bytes("foo"));
-    EXPECT_EQ(Decode("Zm9v-_"), Bytes("foo"));      // the URL-safe alphabet is not ours
-    EXPECT_EQ(Decode("Zm9v\xC3\xA9Zm9v"), Bytes("foo"));  // top bit set
+    EXPECT_EQ(Decode("Zm9v-_"), Bytes("foo"));                    // the URL-safe alphabet is not ours
+    EXPECT_EQ(Decode("Zm9v\xC3\xA9Zm9v"), Bytes("foo"));          // top bit set
     EXPECT_EQ(Decode(std::string_view("Zm\0v", 4)), Bytes("f"));  // an embedded NUL ends it
 }
 

@@ -41,8 +41,8 @@ protected:
 
 TEST_F(ControlMethodsTest, DevOpenTriesTheIdentitiesInOrder) {
     EXPECT_EQ(Control().DevOpen(), 0) << "nothing attached";
-    EXPECT_EQ(readers_.Asked(), (std::vector<std::pair<uint16_t, uint16_t>>{{kFirstVid, kFirstPid},
-                                                                             {kSecondVid, kSecondPid}}));
+    EXPECT_EQ(readers_.Asked(),
+              (std::vector<std::pair<uint16_t, uint16_t>>{{kFirstVid, kFirstPid}, {kSecondVid, kSecondPid}}));
 
     readers_.Attach(kSecondVid, kSecondPid, sim::Fixed({2}));
     EXPECT_NE(Control().DevOpen(), 0) << "the second identity alone";

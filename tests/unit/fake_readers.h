@@ -77,8 +77,7 @@ public:
     // Waits until `count` answers arrived; false after `timeoutMs`.
     bool WaitFor(size_t count, int timeoutMs = 5000) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                 [&] { return answers_.size() >= count; });
+        return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return answers_.size() >= count; });
     }
     std::vector<std::string> All() {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -54,17 +54,17 @@ TEST_P(WriteHidMessageTest, SendsTheExpectedReports) {
     EXPECT_EQ(payload, message);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ReportLengths, WriteHidMessageTest,
-    testing::Values(FramingCase{65, 1, {0x01, 0x80}}, FramingCase{65, 63, {0x3F, 0x80}},
-                    FramingCase{65, 64, {0x3F, 0x81}}, FramingCase{65, 126, {0x3F, 0xBF}},
-                    FramingCase{65, 127, {0x3F, 0x7F, 0x81}}, FramingCase{65, 134, {0x3F, 0x7F, 0x88}},
-                    FramingCase{9, 1, {0x01, 0x80}}, FramingCase{9, 7, {0x07, 0x80}},
-                    FramingCase{9, 8, {0x07, 0x81}}, FramingCase{9, 15, {0x07, 0x47, 0x81}},
-                    FramingCase{3, 3, {0x01, 0x41, 0x81}}),
-    [](const testing::TestParamInfo<FramingCase>& info) {
-        return "L" + std::to_string(info.param.reportLen) + "_" + std::to_string(info.param.length) + "bytes";
-    });
+INSTANTIATE_TEST_SUITE_P(ReportLengths, WriteHidMessageTest,
+                         testing::Values(FramingCase{65, 1, {0x01, 0x80}}, FramingCase{65, 63, {0x3F, 0x80}},
+                                         FramingCase{65, 64, {0x3F, 0x81}}, FramingCase{65, 126, {0x3F, 0xBF}},
+                                         FramingCase{65, 127, {0x3F, 0x7F, 0x81}},
+                                         FramingCase{65, 134, {0x3F, 0x7F, 0x88}}, FramingCase{9, 1, {0x01, 0x80}},
+                                         FramingCase{9, 7, {0x07, 0x80}}, FramingCase{9, 8, {0x07, 0x81}},
+                                         FramingCase{9, 15, {0x07, 0x47, 0x81}}, FramingCase{3, 3, {0x01, 0x41, 0x81}}),
+                         [](const testing::TestParamInfo<FramingCase>& info) {
+                             return "L" + std::to_string(info.param.reportLen) + "_" +
+                                    std::to_string(info.param.length) + "bytes";
+                         });
 
 TEST(WriteHidMessage, EmptyMessageSendsNothing) {
     auto [link, device] = MakeDevice(65);
@@ -106,8 +106,7 @@ TEST(ReadHidMessage, ReassemblesLongAnswersAtSmallReportLengths) {
 }
 
 TEST(ReadHidMessage, SkipsReportsThatCannotStartAMessage) {
-    std::vector<Report> reports = {MakeReport(65, 0x42, {1, 2}), MakeReport(65, 0x81, {3}),
-                                   MakeReport(65, 0xC1, {4})};
+    std::vector<Report> reports = {MakeReport(65, 0x42, {1, 2}), MakeReport(65, 0x81, {3}), MakeReport(65, 0xC1, {4})};
     for (const Report& r : FrameMessage({7, 8, 9}, 65)) reports.push_back(r);
     auto [link, device] = MakeDevice(65, reports);
     std::vector<uint8_t> buffer(16);

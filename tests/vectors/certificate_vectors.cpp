@@ -23,7 +23,9 @@ CertificateVector Refused(std::string name, std::string text) {
     return {std::move(name), std::move(text), std::nullopt, std::nullopt};
 }
 
-CertificateVector Refused(std::string name, const Bytes& bytes) { return Refused(std::move(name), Text(bytes)); }
+CertificateVector Refused(std::string name, const Bytes& bytes) {
+    return Refused(std::move(name), Text(bytes));
+}
 
 TestCertificate WithSerial(Bytes serial) {
     TestCertificate certificate;
@@ -86,7 +88,7 @@ std::vector<CertificateVector> ParsedVectors() {
     withExtensions.serial = {0x10, 0x00};
     withExtensions.extensions = {
         der::Extension(der::Oid({2, 5, 29, 19}), true, der::Sequence({der::Boolean(true)})),  // CA
-        der::Extension(der::Oid({2, 5, 29, 15}), true, der::BitString({0x06}))};             // keyCertSign, cRLSign
+        der::Extension(der::Oid({2, 5, 29, 15}), true, der::BitString({0x06}))};              // keyCertSign, cRLSign
     TestCertificate uniqueIds;
     uniqueIds.uniqueIds = der::Concat({der::Tlv(0x81, {0x00, 0x5A}), der::Tlv(0x82, {0x04, 0xF0})});
     TestCertificate everyString;
@@ -94,15 +96,15 @@ std::vector<CertificateVector> ParsedVectors() {
         return der::Set({der::Sequence({der::Oid(type), der::Tlv(tag, value)})});
     };
     everyString.issuer = der::Sequence({
-        attribute({2, 5, 4, 6}, 0x13, {'C', 'N'}),                                            // PrintableString
-        attribute({2, 5, 4, 10}, 0x14, {'T', 0xE9, 'l', 0xE9, 'x'}),                         // TeletexString
-        attribute({2, 5, 4, 11}, 0x1E, {0x4E, 0x2D, 0x65, 0x87}),                              // BMPString
+        attribute({2, 5, 4, 6}, 0x13, {'C', 'N'}),                                                    // PrintableString
+        attribute({2, 5, 4, 10}, 0x14, {'T', 0xE9, 'l', 0xE9, 'x'}),                                  // TeletexString
+        attribute({2, 5, 4, 11}, 0x1E, {0x4E, 0x2D, 0x65, 0x87}),                                     // BMPString
         attribute({2, 5, 4, 3}, 0x0C, {0xE8, 0xAF, 0x81, 0xE4, 0xB9, 0xA6, 0xF0, 0x9F, 0x94, 0x91}),  // UTF8String
-        attribute({2, 5, 4, 5}, 0x12, {'0', '1', ' ', '2'}),                                  // NumericString
-        attribute({1, 2, 840, 113549, 1, 9, 1}, 0x16, {'a', '@', 'b'}),                       // IA5String
-        attribute({2, 5, 4, 65}, 0x1C, {0x00, 0x01, 0xF5, 0x11}),                              // UniversalString
-        attribute({2, 5, 4, 45}, 0x03, {0x00, 0x01}),                                          // BIT STRING
-        der::Set({}),                                                                          // an empty RDN
+        attribute({2, 5, 4, 5}, 0x12, {'0', '1', ' ', '2'}),                                          // NumericString
+        attribute({1, 2, 840, 113549, 1, 9, 1}, 0x16, {'a', '@', 'b'}),                               // IA5String
+        attribute({2, 5, 4, 65}, 0x1C, {0x00, 0x01, 0xF5, 0x11}),                                     // UniversalString
+        attribute({2, 5, 4, 45}, 0x03, {0x00, 0x01}),                                                 // BIT STRING
+        der::Set({}),                                                                                 // an empty RDN
     });
     Bytes serial20{0x7F};
     for (uint8_t octet = 1; octet < 20; ++octet) serial20.push_back(octet);
@@ -207,7 +209,8 @@ std::vector<CertificateVector> RefusedVectors() {
         Refused("name value of odd BMP length", IssuerValued(der::Tlv(0x1E, {0x00, 0x41, 0x00}))),
         Refused("name attribute type with padded OID", paddedOid.Build()),
         // Wine's CryptoAPI refuses this one but damages its own heap doing so.
-        Refused("empty signature BIT STRING", TestCertificate::Signed(TestCertificate{}.BuildTbs(), der::Tlv(0x03, {}))),
+        Refused("empty signature BIT STRING",
+                TestCertificate::Signed(TestCertificate{}.BuildTbs(), der::Tlv(0x03, {}))),
         Refused("signature BIT STRING of 8 unused bits",
                 TestCertificate::Signed(TestCertificate{}.BuildTbs(), der::Tlv(0x03, {0x08, 0x00}))),
         Refused("signature BIT STRING with unused bits set",
@@ -262,7 +265,9 @@ std::string ValidityText(const CertificateFields& fields) {
     return text;
 }
 
-std::string SerialText(const CertificateFields& fields) { return Text(fields.serialNumber); }
+std::string SerialText(const CertificateFields& fields) {
+    return Text(fields.serialNumber);
+}
 
 CertificateTexts CertificateTextsOf(std::string_view text) {
     const std::optional<std::vector<uint8_t>> bytes = DecodeCertificateText(text);

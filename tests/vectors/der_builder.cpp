@@ -26,11 +26,21 @@ Bytes Tlv(uint8_t tag, const Bytes& content) {
     return out;
 }
 
-Bytes Sequence(std::initializer_list<Bytes> elements) { return Tlv(0x30, Concat(elements)); }
-Bytes Set(std::initializer_list<Bytes> elements) { return Tlv(0x31, Concat(elements)); }
-Bytes Integer(const Bytes& contentOctets) { return Tlv(0x02, contentOctets); }
-Bytes Boolean(bool value) { return Tlv(0x01, {static_cast<uint8_t>(value ? 0xFF : 0x00)}); }
-Bytes Null() { return Tlv(0x05, {}); }
+Bytes Sequence(std::initializer_list<Bytes> elements) {
+    return Tlv(0x30, Concat(elements));
+}
+Bytes Set(std::initializer_list<Bytes> elements) {
+    return Tlv(0x31, Concat(elements));
+}
+Bytes Integer(const Bytes& contentOctets) {
+    return Tlv(0x02, contentOctets);
+}
+Bytes Boolean(bool value) {
+    return Tlv(0x01, {static_cast<uint8_t>(value ? 0xFF : 0x00)});
+}
+Bytes Null() {
+    return Tlv(0x05, {});
+}
 
 Bytes Oid(std::initializer_list<uint32_t> arcs) {
     if (arcs.size() < 2) throw std::invalid_argument("an OID has at least two arcs");
@@ -39,19 +49,32 @@ Bytes Oid(std::initializer_list<uint32_t> arcs) {
     Bytes content;
     for (uint32_t value = first + *arc++;; value = *arc++) {
         Bytes base128{static_cast<uint8_t>(value & 0x7F)};
-        for (value >>= 7; value != 0; value >>= 7) base128.insert(base128.begin(), static_cast<uint8_t>(0x80 | (value & 0x7F)));
+        for (value >>= 7; value != 0; value >>= 7)
+            base128.insert(base128.begin(), static_cast<uint8_t>(0x80 | (value & 0x7F)));
         content.insert(content.end(), base128.begin(), base128.end());
         if (arc == arcs.end()) break;
     }
     return Tlv(0x06, content);
 }
 
-Bytes Utf8String(std::string_view text) { return Tlv(0x0C, Bytes(text.begin(), text.end())); }
-Bytes OctetString(const Bytes& content) { return Tlv(0x04, content); }
-Bytes BitString(const Bytes& content) { return Tlv(0x03, Concat({{0x00}, content})); }
-Bytes UtcTime(std::string_view text) { return Tlv(0x17, Bytes(text.begin(), text.end())); }
-Bytes GeneralizedTime(std::string_view text) { return Tlv(0x18, Bytes(text.begin(), text.end())); }
-Bytes Explicit(uint8_t number, const Bytes& inner) { return Tlv(static_cast<uint8_t>(0xA0 | number), inner); }
+Bytes Utf8String(std::string_view text) {
+    return Tlv(0x0C, Bytes(text.begin(), text.end()));
+}
+Bytes OctetString(const Bytes& content) {
+    return Tlv(0x04, content);
+}
+Bytes BitString(const Bytes& content) {
+    return Tlv(0x03, Concat({{0x00}, content}));
+}
+Bytes UtcTime(std::string_view text) {
+    return Tlv(0x17, Bytes(text.begin(), text.end()));
+}
+Bytes GeneralizedTime(std::string_view text) {
+    return Tlv(0x18, Bytes(text.begin(), text.end()));
+}
+Bytes Explicit(uint8_t number, const Bytes& inner) {
+    return Tlv(static_cast<uint8_t>(0xA0 | number), inner);
+}
 
 Bytes CommonName(std::string_view name) {
     return Sequence({Set({Sequence({Oid({2, 5, 4, 3}), Utf8String(name)})})});
@@ -87,10 +110,11 @@ Bytes PaddingExtension(size_t length) {
 
 Bytes TestCertificate::BuildTbs() const {
     Bytes tbs;
-    if (versionField) tbs = *versionField;
-    else if (version != 1) tbs = der::Explicit(0, der::Integer({static_cast<uint8_t>(version - 1)}));
-    tbs = der::Concat({tbs, der::Integer(serial), Ed25519(), issuer,
-                       der::Sequence({notBefore, notAfter}), subject,
+    if (versionField)
+        tbs = *versionField;
+    else if (version != 1)
+        tbs = der::Explicit(0, der::Integer({static_cast<uint8_t>(version - 1)}));
+    tbs = der::Concat({tbs, der::Integer(serial), Ed25519(), issuer, der::Sequence({notBefore, notAfter}), subject,
                        der::Sequence({Ed25519(), der::BitString(Pattern(32, 0x11))}), uniqueIds});
     if (!extensions.empty()) {
         Bytes list;
@@ -104,9 +128,13 @@ Bytes TestCertificate::Signed(const Bytes& tbs, const Bytes& signature) {
     return der::Sequence({tbs, Ed25519(), signature});
 }
 
-Bytes TestCertificate::Signature() { return der::BitString(Pattern(64, 0xC3)); }
+Bytes TestCertificate::Signature() {
+    return der::BitString(Pattern(64, 0xC3));
+}
 
-Bytes TestCertificate::Build() const { return Signed(BuildTbs(), Signature()); }
+Bytes TestCertificate::Build() const {
+    return Signed(BuildTbs(), Signature());
+}
 
 Bytes TestCertificate::BuildOfSize(size_t size) const {
     const size_t bare = Build().size();

@@ -53,7 +53,7 @@ struct TestCertificate {
     std::vector<der::Bytes> extensions;  // each a der::Extension; only with version 3
     // Raw overrides for encodings the fields above cannot express.
     std::optional<der::Bytes> versionField;  // the whole [0] element
-    der::Bytes uniqueIds;                     // [1] and [2], between the key and the extensions
+    der::Bytes uniqueIds;                    // [1] and [2], between the key and the extensions
 
     der::Bytes Build() const;
     der::Bytes BuildTbs() const;

@@ -92,8 +92,7 @@ TEST_F(FrameworkDispatch, ExceptionsInHandlersBecomeAutomationExceptions) {
         EXPECT_EQ(outcome->result->vt, VT_EMPTY);
     }
     DISPPARAMS none{};
-    EXPECT_EQ(dispatch->Invoke(100, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
-              DISP_E_EXCEPTION)
+    EXPECT_EQ(dispatch->Invoke(100, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), DISP_E_EXCEPTION)
         << "also when the caller gives no EXCEPINFO";
 }
 

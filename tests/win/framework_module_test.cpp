@@ -97,14 +97,14 @@ TEST_F(FrameworkRegistration, RegisteringReplacesValuesAndKeepsOtherSubkeys) {
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey + "\\Version", nullptr), "2.5");
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey + "\\ToolboxBitmap32", nullptr),
               ModuleFileNameA(Self()) + ", 3");
-    EXPECT_FALSE(AfxOleRegisterControlClass(Self(), kTestClass, kTestProgId, 0xFFF0, 3, afxRegInsertable, 0,
-                                            kTestClass, 1, 0))
+    EXPECT_FALSE(
+        AfxOleRegisterControlClass(Self(), kTestClass, kTestProgId, 0xFFF0, 3, afxRegInsertable, 0, kTestClass, 1, 0))
         << "insertable registration is not offered";
 }
 
 TEST_F(FrameworkRegistration, UnregisteringRemovesClassAndProgIdOnce) {
-    ASSERT_TRUE(AfxOleRegisterControlClass(Self(), kTestClass, kTestProgId, 0xFFF0, 1, afxRegApartmentThreading,
-                                           0, kTestClass, 1, 0));
+    ASSERT_TRUE(AfxOleRegisterControlClass(Self(), kTestClass, kTestProgId, 0xFFF0, 1, afxRegApartmentThreading, 0,
+                                           kTestClass, 1, 0));
     ASSERT_TRUE(Exists(kTestProgId));
     EXPECT_TRUE(AfxOleUnregisterClass(kTestClass, kTestProgId));
     EXPECT_FALSE(Exists(kTestClassKey));

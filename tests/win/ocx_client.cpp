@@ -144,8 +144,8 @@ STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
 
 STDMETHODIMP EventSink::Invoke(DISPID dispid, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                EXCEPINFO* exception, UINT*) {
-    SinkCall call{name_, dispid, L"", true, params ? params->cArgs : 0, flags, result != nullptr,
-                  ::GetCurrentThreadId()};
+    SinkCall call{
+        name_, dispid, L"", true, params ? params->cArgs : 0, flags, result != nullptr, ::GetCurrentThreadId()};
     if (params && params->cArgs == 1 && params->rgvarg[0].vt == VT_BSTR && params->rgvarg[0].bstrVal) {
         call.text.assign(params->rgvarg[0].bstrVal, ::SysStringLen(params->rgvarg[0].bstrVal));
         call.textWasNull = false;

@@ -90,8 +90,7 @@ protected:
 
 TEST_F(OcxContainer, InPlaceActivationMakesAChildWindowThatPaintsWhite) {
     ASSERT_EQ(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, container.Get(), &kControlArea), S_OK);
-    const std::vector<std::string> expected{"CanInPlaceActivate", "OnInPlaceActivate", "GetWindow",
-                                            "GetWindowContext"};
+    const std::vector<std::string> expected{"CanInPlaceActivate", "OnInPlaceActivate", "GetWindow", "GetWindowContext"};
     ASSERT_GE(site.Calls().size(), expected.size());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), site.Calls().begin()));
 

@@ -30,9 +30,17 @@ protected:
 
 TEST_F(OcxDispatch, MapNamesResolveWithoutRegardToCase) {
     const std::pair<const wchar_t*, DISPID> names[] = {
-        {L"DevOpen", 1},          {L"DevClose", 2}, {L"DevCall", 3},   {L"devcall", 3},
-        {L"DEVCALL", 3},          {L"DevCallAsync", 4}, {L"GetX509ValidDate", 5}, {L"LoadCA", 6},
-        {L"GetX509Sn", 7},        {L"aboutbox", DISPID_ABOUTBOX},      {L"DoClick", DISPID_DOCLICK},
+        {L"DevOpen", 1},
+        {L"DevClose", 2},
+        {L"DevCall", 3},
+        {L"devcall", 3},
+        {L"DEVCALL", 3},
+        {L"DevCallAsync", 4},
+        {L"GetX509ValidDate", 5},
+        {L"LoadCA", 6},
+        {L"GetX509Sn", 7},
+        {L"aboutbox", DISPID_ABOUTBOX},
+        {L"DoClick", DISPID_DOCLICK},
     };
     for (const auto& [name, dispid] : names) {
         // Locale 0 asks the dispatch map, whether or not a type library is
@@ -155,8 +163,8 @@ TEST_F(OcxDispatch, CommandTravelsToTheReaderAndBack) {
     // Script engines read a method's result with both flags set.
     DISPPARAMS params{command.get(), nullptr, 1, 0};
     UniqueVariant result;
-    EXPECT_EQ(control->Invoke(3, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result.put(),
-                              nullptr, nullptr),
+    EXPECT_EQ(control->Invoke(3, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &params, result.put(), nullptr,
+                              nullptr),
               S_OK);
     EXPECT_EQ(std::wstring(result->bstrVal), L"AQID");
 

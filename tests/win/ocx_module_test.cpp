@@ -31,8 +31,7 @@ TEST_F(OcxModule, UnknownClassIsNotAvailableAndClearsThePointer) {
 TEST_F(OcxModule, ControlAndPropertyPageHaveFactories) {
     for (const CLSID& clsid : {CLSID_VELDORINCTL, CLSID_VELDORINCTLPropPage}) {
         ComPtr<IClassFactory> factory;
-        ASSERT_EQ(ocx.GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())),
-                  S_OK);
+        ASSERT_EQ(ocx.GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())), S_OK);
         ComPtr<IUnknown> object;
         EXPECT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf())),
                   S_OK);
@@ -107,9 +106,8 @@ TEST_F(OcxModule, ControlAnswersItsInterfacesWithOneIdentity) {
     ASSERT_TRUE(control);
     ComPtr<IUnknown> identity;
     ASSERT_HRESULT_SUCCEEDED(control.As(&identity));
-    for (const IID* iid : {&IID_IDispatch, &DIID__DVELDORINCTL, &IID_IConnectionPointContainer,
-                           &IID_IProvideClassInfo, &IID_IProvideClassInfo2, &IID_IPersist, &IID_IPersistStreamInit,
-                           &IID_IPersistPropertyBag}) {
+    for (const IID* iid : {&IID_IDispatch, &DIID__DVELDORINCTL, &IID_IConnectionPointContainer, &IID_IProvideClassInfo,
+                           &IID_IProvideClassInfo2, &IID_IPersist, &IID_IPersistStreamInit, &IID_IPersistPropertyBag}) {
         ComPtr<IUnknown> part;
         ASSERT_EQ(control->QueryInterface(*iid, reinterpret_cast<void**>(part.GetAddressOf())), S_OK);
         ComPtr<IUnknown> back;

@@ -76,9 +76,9 @@ TEST_F(OcxOleObject, DrawPaintsTheBoundsWhiteAndNothingOutside) {
         SCOPED_TRACE(testing::Message() << bounds.left << "," << bounds.top << "-" << bounds.right << ","
                                         << bounds.bottom);
         MemoryCanvas canvas(80, 60);
-        ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.Dc(), &bounds, nullptr,
-                             nullptr, 0),
-                  S_OK);
+        ASSERT_EQ(
+            view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, canvas.Dc(), &bounds, nullptr, nullptr, 0),
+            S_OK);
         int wrong = 0;
         for (int y = 0; y < canvas.Height(); ++y) {
             for (int x = 0; x < canvas.Width(); ++x) {

@@ -49,8 +49,7 @@ DWORD RunRegsvr32(const std::wstring& options) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process)) {
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         ADD_FAILURE() << "regsvr32 did not start: " << ::GetLastError();
         return ~0u;
     }
@@ -63,8 +62,7 @@ DWORD RunRegsvr32(const std::wstring& options) {
 }
 
 void ExpectCategoriesDefined() {
-    EXPECT_EQ(Value(std::string("Component Categories\\") + kScriptable, "409"),
-              "Controls that are safely scriptable");
+    EXPECT_EQ(Value(std::string("Component Categories\\") + kScriptable, "409"), "Controls that are safely scriptable");
     EXPECT_EQ(Value(std::string("Component Categories\\") + kInitializable, "409"),
               "Controls safely initializable from persistent data");
 }
@@ -97,8 +95,8 @@ void ExpectRegistered() {
 
     // The platform may write the library's path with a \\?\ prefix.
     const std::string library = Lower(Value(kLibraryKey + "\\1.0\\0\\win64").value_or(""));
-    EXPECT_TRUE(library.size() >= path.size() && library.compare(library.size() - path.size(), path.size(),
-                                                                 Lower(path)) == 0)
+    EXPECT_TRUE(library.size() >= path.size() &&
+                library.compare(library.size() - path.size(), path.size(), Lower(path)) == 0)
         << library;
     EXPECT_TRUE(Exists("Interface\\" + GuidToRegistryText(DIID__DVELDORINCTL)));
     EXPECT_TRUE(Exists("Interface\\" + GuidToRegistryText(DIID__DVELDORINCTLEvents)));

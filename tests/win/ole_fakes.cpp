@@ -87,8 +87,8 @@ STDMETHODIMP FakeClientSite::GetWindow(HWND* window) {
     return S_OK;
 }
 
-STDMETHODIMP FakeClientSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                              LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
+STDMETHODIMP FakeClientSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                              LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
     calls_.emplace_back("GetWindowContext");
     *frame = nullptr;
     *document = nullptr;

@@ -99,8 +99,8 @@ TEST(ReaderConfig, BehavioursAnswerAsNamed) {
 TEST(ReaderConfig, ThenAnswersInTurnAndEveryConnectionStartsAfresh) {
     const ReaderSpec description = Reader("1 1 65 fixed 01 then fixed 02 then echo");
     const std::vector<Bytes> commands{{9}, {9}, {9}, {8}};
-    const std::vector<Report> expected[] = {FrameMessage({1}, kLen), FrameMessage({2}, kLen),
-                                            FrameMessage({9}, kLen), FrameMessage({8}, kLen)};
+    const std::vector<Report> expected[] = {FrameMessage({1}, kLen), FrameMessage({2}, kLen), FrameMessage({9}, kLen),
+                                            FrameMessage({8}, kLen)};
     for (int connection = 0; connection < 2; ++connection) {
         const std::vector<SimReply> replies = Replies(description, commands);
         for (size_t i = 0; i < commands.size(); ++i)

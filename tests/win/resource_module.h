@@ -9,11 +9,11 @@
 namespace veldorinctl::test {
 
 inline std::wstring ResourceModulePath() {
-  wchar_t exe[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring path(exe, length);
-  path.erase(path.find_last_of(L"\\/") + 1);
-  return path + L"veldorinctl_resources_probe.dll";
+    wchar_t exe[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring path(exe, length);
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + L"veldorinctl_resources_probe.dll";
 }
 
 }  // namespace veldorinctl::test

@@ -96,8 +96,8 @@ std::wstring SaveScreenshot(HWND window, const wchar_t* name) {
     const std::wstring path = folder + L"\\" + name;
     const int stride = (width * 3 + 3) & ~3;
     BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER header{sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB,
-                            static_cast<DWORD>(stride * height), 0, 0, 0, 0};
+    BITMAPINFOHEADER header{
+        sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, static_cast<DWORD>(stride * height), 0, 0, 0, 0};
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof header;
     file.bfSize = file.bfOffBits + header.biSizeImage;

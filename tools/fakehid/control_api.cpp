@@ -57,8 +57,7 @@ extern "C" int VeldorinSim_Attach(const char* line) {
 }
 
 extern "C" int VeldorinSim_LoadConfig(const char* path) {
-    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
-                        [&] { return path ? ReaderRegistry::Instance().Load(path) : -1; });
+    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY, [&] { return path ? ReaderRegistry::Instance().Load(path) : -1; });
 }
 
 extern "C" int VeldorinSim_Reset(void) {

@@ -20,8 +20,7 @@ bool IsHidClass(const GUID* guid) {
 // unplugged too; so does this.
 InterfaceList ListInterfaces(const GUID* classGuid, PCSTR enumerator, DWORD flags) {
     InterfaceList list;
-    const bool hidInterfaces = (flags & DIGCF_DEVICEINTERFACE) &&
-                               ((flags & DIGCF_ALLCLASSES) || IsHidClass(classGuid));
+    const bool hidInterfaces = (flags & DIGCF_DEVICEINTERFACE) && ((flags & DIGCF_ALLCLASSES) || IsHidClass(classGuid));
     if (!hidInterfaces || enumerator != nullptr) return list;
     for (const auto& reader : ReaderRegistry::Instance().Readers())
         if (!(flags & DIGCF_PRESENT) || reader->Present()) list.paths.push_back(reader->DevicePath());
@@ -45,8 +44,7 @@ const std::string* InterfacePath(const InterfaceList* list, const SP_DEVICE_INTE
 
 }  // namespace
 
-extern "C" HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND,
-                                                    DWORD flags) {
+extern "C" HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND, DWORD flags) {
     return Guarded<HDEVINFO>(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return static_cast<HDEVINFO>(
             ReaderRegistry::Instance().interfaceSets.Add(ListInterfaces(classGuid, enumerator, flags)));
@@ -77,9 +75,8 @@ extern "C" BOOL WINAPI FakeSetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO
 }
 
 extern "C" BOOL WINAPI FakeSetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
-                                                            PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail,
-                                                            DWORD size, PDWORD requiredSize,
-                                                            PSP_DEVINFO_DATA deviceData) {
+                                                            PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
+                                                            PDWORD requiredSize, PSP_DEVINFO_DATA deviceData) {
     return Guarded<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
         const auto list = ReaderRegistry::Instance().interfaceSets.Find(set);
         const std::string* path = InterfacePath(list.get(), data);

@@ -58,8 +58,7 @@ Bytes HexBytes(const std::string& text) {
     for (size_t i = 0; i < text.size(); i += 2) {
         uint8_t value = 0;
         const auto [end, status] = std::from_chars(text.data() + i, text.data() + i + 2, value, 16);
-        if (status != std::errc() || end != text.data() + i + 2)
-            throw ConfigError("bad hex bytes '" + text + "'");
+        if (status != std::errc() || end != text.data() + i + 2) throw ConfigError("bad hex bytes '" + text + "'");
         bytes.push_back(value);
     }
     return bytes;
@@ -124,11 +123,13 @@ BehaviourFactory Term(Tokens& tokens) {
     if (word == "ca") return CaBehaviour(tokens);
     if (word == "stray") {
         const auto count = static_cast<int>(tokens.Number("stray report count", kMaxStrayReports));
-        return Wrapped(Term(tokens), [count](Responder inner) { return sim::StrayReportsFirst(std::move(inner), count); });
+        return Wrapped(Term(tokens),
+                       [count](Responder inner) { return sim::StrayReportsFirst(std::move(inner), count); });
     }
     if (word == "unplug-after") {
         const uint32_t reports = tokens.Number("report count", kMaxStrayReports);
-        return Wrapped(Term(tokens), [reports](Responder inner) { return sim::UnplugAfterReports(std::move(inner), reports); });
+        return Wrapped(Term(tokens),
+                       [reports](Responder inner) { return sim::UnplugAfterReports(std::move(inner), reports); });
     }
     if (word == "delay") {
         const uint32_t ms = tokens.Number("delay", kMaxDelayMs);
@@ -152,8 +153,7 @@ BehaviourFactory BehaviourOf(Tokens& tokens) {
         for (const BehaviourFactory& term : terms) {
             Behaviour behaviour = term();
             responders.push_back(std::move(behaviour.responder));
-            sequence.caReaders.insert(sequence.caReaders.end(), behaviour.caReaders.begin(),
-                                      behaviour.caReaders.end());
+            sequence.caReaders.insert(sequence.caReaders.end(), behaviour.caReaders.begin(), behaviour.caReaders.end());
         }
         sequence.responder = sim::Sequence(std::move(responders));
         return sequence;

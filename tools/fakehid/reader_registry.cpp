@@ -105,8 +105,7 @@ std::shared_ptr<FakeReader> ReaderRegistry::FindByHandle(HANDLE file) const {
     // The pipe's name, as the file system sees it: "\veldorinsim-<pid>-<id>".
     alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(WCHAR)]{};
     auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
-    if (!::GetFileInformationByHandleEx(file, FileNameInfo, info, sizeof(buffer) - sizeof(WCHAR)))
-        return nullptr;
+    if (!::GetFileInformationByHandleEx(file, FileNameInfo, info, sizeof(buffer) - sizeof(WCHAR))) return nullptr;
     const std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& reader : readers_) {

@@ -24,7 +24,9 @@ std::string Narrow(std::wstring_view text, UINT codePage) {
 
 std::wstring ArgumentText(const VARIANT& argument) {
     UniqueVariant text;
-    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&argument), VARIANT_ALPHABOOL, VT_BSTR)) || !text.get()->bstrVal) return {};
+    if (FAILED(VariantChangeType(text.get(), const_cast<VARIANT*>(&argument), VARIANT_ALPHABOOL, VT_BSTR)) ||
+        !text.get()->bstrVal)
+        return {};
     return std::wstring(text.get()->bstrVal, SysStringLen(text.get()->bstrVal));
 }
 

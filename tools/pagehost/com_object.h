@@ -60,26 +60,30 @@ ComPtr<T> MakeCom(Args&&... args) {
 
 // IUnknown for a class deriving from RefCounted and from several interfaces;
 // the class defines `void* Find(REFIID iid)`.
-#define PAGEHOST_IUNKNOWN                                                            \
-    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {                \
-        if (!object) return E_POINTER;                                               \
-        *object = Find(iid);                                                         \
-        if (!*object) return E_NOINTERFACE;                                          \
-        AddRefImpl();                                                                \
-        return S_OK;                                                                 \
-    }                                                                                \
-    STDMETHODIMP_(ULONG) AddRef() override { return AddRefImpl(); }                  \
-    STDMETHODIMP_(ULONG) Release() override { return ReleaseImpl(); }
+#define PAGEHOST_IUNKNOWN                                             \
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override { \
+        if (!object) return E_POINTER;                                \
+        *object = Find(iid);                                          \
+        if (!*object) return E_NOINTERFACE;                           \
+        AddRefImpl();                                                 \
+        return S_OK;                                                  \
+    }                                                                 \
+    STDMETHODIMP_(ULONG) AddRef() override {                          \
+        return AddRefImpl();                                          \
+    }                                                                 \
+    STDMETHODIMP_(ULONG) Release() override {                         \
+        return ReleaseImpl();                                         \
+    }
 
 // IDispatch's type information for an object that describes itself by name
 // only (GetIDsOfNames), as scripting needs no more.
-#define PAGEHOST_NO_TYPE_INFO                                                        \
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {                            \
-        if (!count) return E_POINTER;                                                \
-        *count = 0;                                                                  \
-        return S_OK;                                                                 \
-    }                                                                                \
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {                \
-        if (info) *info = nullptr;                                                   \
-        return E_NOTIMPL;                                                            \
+#define PAGEHOST_NO_TYPE_INFO                                         \
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {             \
+        if (!count) return E_POINTER;                                 \
+        *count = 0;                                                   \
+        return S_OK;                                                  \
+    }                                                                 \
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override { \
+        if (info) *info = nullptr;                                    \
+        return E_NOTIMPL;                                             \
     }

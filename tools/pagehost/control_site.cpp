@@ -62,8 +62,7 @@ STDMETHODIMP ControlSite::OnPosRectChange(const RECT* area) {
     return S_OK;
 }
 
-STDMETHODIMP ControlSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                                 UINT*) {
+STDMETHODIMP ControlSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
     return Barrier([&] {
         if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
         if (!result) return E_POINTER;
@@ -86,18 +85,25 @@ HRESULT ControlSite::Ambient(DISPID id, VARIANT& value) const {
         return S_OK;
     };
     switch (id) {
-        case DISPID_AMBIENT_USERMODE: return boolean(true);
+        case DISPID_AMBIENT_USERMODE:
+            return boolean(true);
         case DISPID_AMBIENT_UIDEAD:
         case DISPID_AMBIENT_SHOWHATCHING:
         case DISPID_AMBIENT_SHOWGRABHANDLES:
         case DISPID_AMBIENT_DISPLAYASDEFAULT:
         case DISPID_AMBIENT_MESSAGEREFLECT:
-        case DISPID_AMBIENT_SUPPORTSMNEMONICS: return boolean(false);
-        case DISPID_AMBIENT_BACKCOLOR: return number(static_cast<LONG>(GetSysColor(COLOR_WINDOW)));
-        case DISPID_AMBIENT_FORECOLOR: return number(static_cast<LONG>(GetSysColor(COLOR_WINDOWTEXT)));
-        case DISPID_AMBIENT_LOCALEID: return number(static_cast<LONG>(GetUserDefaultLCID()));
-        case DISPID_AMBIENT_DISPLAYNAME: return ReturnText(&value, name_);
-        default: return DISP_E_MEMBERNOTFOUND;
+        case DISPID_AMBIENT_SUPPORTSMNEMONICS:
+            return boolean(false);
+        case DISPID_AMBIENT_BACKCOLOR:
+            return number(static_cast<LONG>(GetSysColor(COLOR_WINDOW)));
+        case DISPID_AMBIENT_FORECOLOR:
+            return number(static_cast<LONG>(GetSysColor(COLOR_WINDOWTEXT)));
+        case DISPID_AMBIENT_LOCALEID:
+            return number(static_cast<LONG>(GetUserDefaultLCID()));
+        case DISPID_AMBIENT_DISPLAYNAME:
+            return ReturnText(&value, name_);
+        default:
+            return DISP_E_MEMBERNOTFOUND;
     }
 }
 

@@ -13,8 +13,7 @@ void* EventSink::Find(REFIID iid) {
     return nullptr;
 }
 
-STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                               UINT*) {
+STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) {
     return Barrier([&] {
         if (result) VariantInit(result);
         // The script engine belongs to the page's thread, as in a browser;

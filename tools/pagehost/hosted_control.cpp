@@ -21,7 +21,8 @@ HRESULT ClassFactory(const CLSID& classId, const std::wstring& modulePath, ComPt
     const HMODULE module = LoadLibraryW(modulePath.c_str());
     if (!module) return HRESULT_FROM_WIN32(GetLastError());
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    const auto entry = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    const auto entry =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     if (!entry) return HRESULT_FROM_WIN32(GetLastError());
     return entry(classId, IID_IClassFactory, reinterpret_cast<void**>(factory.ReleaseAndGetAddressOf()));
 }
@@ -49,14 +50,17 @@ ComPtr<ITypeInfo> DefaultSource(ITypeInfo* classInfo) {
 HostedControl::HostedControl(std::string id, ComPtr<IUnknown> object, bool verbose)
     : id_(std::move(id)), object_(std::move(object)), verbose_(verbose) {}
 
-HostedControl::~HostedControl() { Close(); }
+HostedControl::~HostedControl() {
+    Close();
+}
 
 std::unique_ptr<HostedControl> HostedControl::Create(const PageObject& object, HWND window, RECT area,
                                                      const HostOptions& options) {
     CLSID classId{};
     const std::wstring braced = L"{" + Widen(object.classId) + L"}";
     if (FAILED(CLSIDFromString(braced.c_str(), &classId))) {
-        std::fprintf(stderr, "pagehost: %s: classid \"%s\" is not a CLSID\n", object.id.c_str(), object.classId.c_str());
+        std::fprintf(stderr, "pagehost: %s: classid \"%s\" is not a CLSID\n", object.id.c_str(),
+                     object.classId.c_str());
         return nullptr;
     }
     ComPtr<IClassFactory> factory;
@@ -109,8 +113,10 @@ HRESULT HostedControl::Initialise(const PageObject& object, HWND window, RECT ar
     }
     if (!siteFirst) oleObject_->SetClientSite(site_.Get());
     outcome = oleObject_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, window, &area);
-    if (FAILED(outcome)) Note(id_, "refused in-place activation; it is scripted, but not shown", outcome);
-    else if (verbose_) Note(id_, "active in place", outcome);
+    if (FAILED(outcome))
+        Note(id_, "refused in-place activation; it is scripted, but not shown", outcome);
+    else if (verbose_)
+        Note(id_, "active in place", outcome);
     return S_OK;
 }
 

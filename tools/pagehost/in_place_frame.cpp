@@ -43,6 +43,8 @@ private:
 
 }  // namespace
 
-ComPtr<IOleInPlaceFrame> MakeInPlaceFrame(HWND window) { return MakeCom<InPlaceFrame>(window); }
+ComPtr<IOleInPlaceFrame> MakeInPlaceFrame(HWND window) {
+    return MakeCom<InPlaceFrame>(window);
+}
 
 }  // namespace pagehost

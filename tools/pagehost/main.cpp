@@ -23,7 +23,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: pagehost [--timeout SECONDS] [--close-timeout SECONDS] [--ocx MODULE] [--hidden] [--linger S] [--verbose] PAGE.html\n";
+    "usage: pagehost [--timeout SECONDS] [--close-timeout SECONDS] [--ocx MODULE] [--hidden] [--linger S] [--verbose] "
+    "PAGE.html\n";
 
 bool ParseSeconds(const wchar_t* text, int& seconds) {
     wchar_t* end = nullptr;

@@ -10,8 +10,12 @@ namespace {
 
 using Attributes = std::map<std::string, std::string>;
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+bool IsSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
 
 std::string Lowered(std::string_view text) {
     std::string out(text);
@@ -22,8 +26,7 @@ std::string Lowered(std::string_view text) {
 // Position of `needle` in `html` at or after `from`, ignoring case.
 size_t FindNoCase(std::string_view html, std::string_view needle, size_t from) {
     const auto at = std::search(html.begin() + static_cast<long>(std::min(from, html.size())), html.end(),
-                                needle.begin(), needle.end(),
-                                [](char a, char b) { return Lower(a) == Lower(b); });
+                                needle.begin(), needle.end(), [](char a, char b) { return Lower(a) == Lower(b); });
     return at == html.end() ? std::string_view::npos : static_cast<size_t>(at - html.begin());
 }
 
@@ -40,7 +43,10 @@ Tag ReadTag(std::string_view html, size_t at) {
     size_t i = at + 1;
     while (i < html.size() && !IsSpace(html[i]) && html[i] != '>' && html[i] != '/') tag.name += Lower(html[i++]);
     while (i < html.size() && html[i] != '>') {
-        if (IsSpace(html[i]) || html[i] == '/') { ++i; continue; }
+        if (IsSpace(html[i]) || html[i] == '/') {
+            ++i;
+            continue;
+        }
         std::string name;
         while (i < html.size() && !IsSpace(html[i]) && html[i] != '=' && html[i] != '>') name += Lower(html[i++]);
         while (i < html.size() && IsSpace(html[i])) ++i;
@@ -117,7 +123,8 @@ size_t ReadRawText(std::string_view html, size_t from, std::string_view closeTag
 }  // namespace
 
 std::string DecodeEntities(std::string_view text) {
-    static const std::map<std::string, char> named{{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+    static const std::map<std::string, char> named{
+        {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const size_t semicolon = text[i] == '&' ? text.find(';', i) : std::string_view::npos;

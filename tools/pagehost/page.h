@@ -20,11 +20,11 @@ struct PageObject {
 };
 
 struct PageScript {
-    std::string text;     // inline text (empty when `source` is set)
-    std::string source;   // the src attribute, to be read by the host
-    std::string forId;    // <script for="id" event="Name(args)">
+    std::string text;    // inline text (empty when `source` is set)
+    std::string source;  // the src attribute, to be read by the host
+    std::string forId;   // <script for="id" event="Name(args)">
     std::string event;
-    int line = 1;         // line of the page on which `text` begins
+    int line = 1;  // line of the page on which `text` begins
 };
 
 struct Page {

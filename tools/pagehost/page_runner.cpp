@@ -58,9 +58,8 @@ bool PrepareScripts(const Page& page, const std::wstring& pagePath, std::vector<
             loaded.source = Narrow(path);
             loaded.firstLine = 1;
         }
-        RewrittenScript rewritten = script.forId.empty()
-                                        ? RewriteScopedHandlers(loaded.text)
-                                        : HandlerFromForEvent(script.forId, script.event, loaded.text);
+        RewrittenScript rewritten = script.forId.empty() ? RewriteScopedHandlers(loaded.text)
+                                                         : HandlerFromForEvent(script.forId, script.event, loaded.text);
         if (rewritten.bindings.empty() && !script.forId.empty()) {
             std::fprintf(stderr, "pagehost: %s, line %d: event=\"%s\" names no event\n", pageName.c_str(), script.line,
                          script.event.c_str());
@@ -93,14 +92,14 @@ private:
 bool PageRun::Load(const Page& page) {
     std::vector<EventBinding> bindings;
     if (!PrepareScripts(page, options_.pagePath, scripts_, bindings)) return false;
-    window_ = std::make_unique<PageWindow>(session_, Widen(page.title.empty() ? "pagehost" : page.title),
-                                           !options_.hidden);
+    window_ =
+        std::make_unique<PageWindow>(session_, Widen(page.title.empty() ? "pagehost" : page.title), !options_.hidden);
     engine_ = std::make_unique<ScriptEngine>(session_);
     if (!engine_->Start()) return false;
     engine_->AddNamedItem(L"host", MakeHostObject(session_, LoadSimObject()).Get());
     for (const PageObject& object : page.objects) {
-        auto control = HostedControl::Create(object, window_->Handle(), window_->PlaceControl(object.width, object.height),
-                                             options_.host);
+        auto control = HostedControl::Create(object, window_->Handle(),
+                                             window_->PlaceControl(object.width, object.height), options_.host);
         if (!control) return false;
         ScriptEngine* engine = engine_.get();
         if (!control->ConnectEvents(bindings, session_, [engine](const std::wstring& name, DISPPARAMS* arguments) {
@@ -157,9 +156,8 @@ int PageRun::Run() {
     Close();
     if (options_.host.verbose)
         std::fprintf(stderr, "pagehost: closed the page in %lld ms\n",
-                     static_cast<long long>(std::chrono::duration_cast<milliseconds>(
-                                                std::chrono::steady_clock::now() - closing)
-                                                .count()));
+                     static_cast<long long>(
+                         std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - closing).count()));
     watchdog.Disarm();
     return exitCode;
 }

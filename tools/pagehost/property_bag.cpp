@@ -47,6 +47,8 @@ private:
 
 }  // namespace
 
-ComPtr<IPropertyBag> MakeParamBag(const Params& params) { return MakeCom<ParamBag>(params); }
+ComPtr<IPropertyBag> MakeParamBag(const Params& params) {
+    return MakeCom<ParamBag>(params);
+}
 
 }  // namespace pagehost

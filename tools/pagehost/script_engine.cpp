@@ -79,9 +79,9 @@ private:
         LONG column = 0;
         if (error) error->GetSourcePosition(&block, &line, &column);
         const ScriptBlock& where = blocks[block];
-        std::fprintf(stderr, "pagehost: script error in %s, line %lu, column %ld: %s (0x%08lX)\n",
-                     where.source.c_str(), static_cast<unsigned long>(line) + where.firstLine,
-                     static_cast<long>(column) + 1, Narrow(description).c_str(), static_cast<unsigned long>(code));
+        std::fprintf(stderr, "pagehost: script error in %s, line %lu, column %ld: %s (0x%08lX)\n", where.source.c_str(),
+                     static_cast<unsigned long>(line) + where.firstLine, static_cast<long>(column) + 1,
+                     Narrow(description).c_str(), static_cast<unsigned long>(code));
         std::fflush(stderr);
         session_.RequestExit(kScriptErrorExitCode);
     }
@@ -91,13 +91,14 @@ private:
 
 ScriptEngine::ScriptEngine(PageSession& session) : session_(session), site_(MakeCom<ScriptSite>(session)) {}
 
-ScriptEngine::~ScriptEngine() { Close(); }
+ScriptEngine::~ScriptEngine() {
+    Close();
+}
 
 bool ScriptEngine::Start() {
     CLSID jscript{};
     HRESULT outcome = CLSIDFromProgID(L"JScript", &jscript);
-    if (SUCCEEDED(outcome))
-        outcome = CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&engine_));
+    if (SUCCEEDED(outcome)) outcome = CoCreateInstance(jscript, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&engine_));
     if (SUCCEEDED(outcome)) outcome = engine_.As(&parser_);
     if (SUCCEEDED(outcome)) outcome = engine_->SetScriptSite(site_.Get());
     if (SUCCEEDED(outcome)) outcome = parser_->InitNew();

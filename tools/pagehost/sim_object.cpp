@@ -64,24 +64,45 @@ public:
 
 private:
     enum Member {
-        kAttach, kUnplug, kPresent, kClear, kReceivedCount, kLastReceived, kReceived,
-        kWaitForReceived, kConnections, kOpenHandles, kWaitForOpenHandles
+        kAttach,
+        kUnplug,
+        kPresent,
+        kClear,
+        kReceivedCount,
+        kLastReceived,
+        kReceived,
+        kWaitForReceived,
+        kConnections,
+        kOpenHandles,
+        kWaitForOpenHandles
     };
 
     HRESULT Call(size_t member, WORD, const Arguments& args, VARIANT* result, EXCEPINFO*) override {
         auto number = [&](unsigned index) { return ArgumentNumber(args[index], 0); };
         switch (member) {
-            case kAttach: return ReturnNumber(result, api_.attach(Narrow(ArgumentText(args[0])).c_str()));
-            case kUnplug: return ReturnBool(result, api_.unplug(number(0)) != 0);
-            case kPresent: return ReturnBool(result, api_.present(number(0)) != 0);
-            case kClear: api_.clear(); return S_OK;
-            case kReceivedCount: return ReturnNumber(result, api_.receivedCount(number(0)));
-            case kLastReceived: return ReturnMessage(result, number(0), api_.receivedCount(number(0)) - 1);
-            case kReceived: return ReturnMessage(result, number(0), number(1));
-            case kWaitForReceived: return ReturnBool(result, api_.waitForReceived(number(0), number(1), number(2)) != 0);
-            case kConnections: return ReturnNumber(result, api_.connections(number(0)));
-            case kOpenHandles: return ReturnNumber(result, api_.openHandles());
-            case kWaitForOpenHandles: return ReturnBool(result, api_.waitForOpenHandles(number(0), number(1)) != 0);
+            case kAttach:
+                return ReturnNumber(result, api_.attach(Narrow(ArgumentText(args[0])).c_str()));
+            case kUnplug:
+                return ReturnBool(result, api_.unplug(number(0)) != 0);
+            case kPresent:
+                return ReturnBool(result, api_.present(number(0)) != 0);
+            case kClear:
+                api_.clear();
+                return S_OK;
+            case kReceivedCount:
+                return ReturnNumber(result, api_.receivedCount(number(0)));
+            case kLastReceived:
+                return ReturnMessage(result, number(0), api_.receivedCount(number(0)) - 1);
+            case kReceived:
+                return ReturnMessage(result, number(0), number(1));
+            case kWaitForReceived:
+                return ReturnBool(result, api_.waitForReceived(number(0), number(1), number(2)) != 0);
+            case kConnections:
+                return ReturnNumber(result, api_.connections(number(0)));
+            case kOpenHandles:
+                return ReturnNumber(result, api_.openHandles());
+            case kWaitForOpenHandles:
+                return ReturnBool(result, api_.waitForOpenHandles(number(0), number(1)) != 0);
         }
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -90,7 +111,8 @@ private:
     HRESULT ReturnMessage(VARIANT* result, int reader, int index) {
         if (!result) return S_OK;
         std::vector<unsigned char> message(65536);
-        const int length = index < 0 ? -1 : api_.received(reader, index, message.data(), static_cast<int>(message.size()));
+        const int length =
+            index < 0 ? -1 : api_.received(reader, index, message.data(), static_cast<int>(message.size()));
         if (length < 0) {
             result->vt = VT_NULL;
             return S_OK;
