@@ -1,0 +1,68 @@
+// The site lock on arbitrary entries and page URLs. Pieces are separated by
+// the byte 0xFF (never part of UTF-8 text): every piece but the last is an
+// entry, the last is the page's URL. Checks that what the lock allows is
+// what its parts say, and that the origins it works with are canonical.
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sitelock/site_policy.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) std::abort();
+}
+
+std::string Serialised(const SiteOrigin& origin) {
+    if (origin.scheme == SiteScheme::File) return "file:///";
+    return std::string(origin.scheme == SiteScheme::Https ? "https://" : "http://") + origin.host + ":" +
+           std::to_string(origin.port) + "/";
+}
+
+bool SameOrigin(const SiteOrigin& a, const SiteOrigin& b) {
+    return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
+}
+
+// Canonical: serialising and parsing again gives the same origin, and
+// nothing in it could be read as another host.
+void CheckCanonical(const SiteOrigin& origin) {
+    for (char c : origin.host) Check(c > 0x20 && c < 0x7F && c != '@' && c != '%' && c != '\\' && c != '/');
+    Check(origin.scheme == SiteScheme::File || (!origin.host.empty() && origin.port != 0));
+    const auto again = ParsePageUrl(Serialised(origin));
+    Check(again && SameOrigin(*again, origin));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    PolicyValue value{PolicyValue::Kind::MultiString, {}, 0};
+    size_t start = 0;
+    for (size_t end; (end = input.find('\xFF', start)) != std::string_view::npos; start = end + 1)
+        value.strings.emplace_back(input.substr(start, end - start));
+    const std::string_view url = input.substr(start);
+
+    const SiteLock lock(value);
+    const auto page = ParsePageUrl(url);
+    bool anyAllows = false;
+    for (const std::string& entry : value.strings) {
+        const auto site = ParseAllowedSite(entry);
+        if (!site) continue;
+        CheckCanonical(site->origin);
+        if (page && AllowsPage(*site, *page)) anyAllows = true;
+        // An entry allows the page it names (or, for a wildcard, one below it).
+        const std::string named = site->anySubdomain
+                                      ? Serialised({site->origin.scheme, "x." + site->origin.host, site->origin.port})
+                                      : Serialised(site->origin);
+        Check(SiteLock(PolicyValue{PolicyValue::Kind::MultiString, {entry}, 0}).Allows(named));
+    }
+    if (page) CheckCanonical(*page);
+    Check(lock.Allows(url) == anyAllows);
+    if (anyAllows) {
+        // What was allowed holds none of the characters that tricks are made of.
+        for (char c : url) Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != '\\');
+    }
+    return 0;
+}

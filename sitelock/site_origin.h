@@ -1,0 +1,40 @@
+// Where a page came from, as far as the site lock cares: its scheme, and for
+// http and https its host and port. Parsing is deliberately narrower than a
+// browser's: any URL that could be read two ways is refused, never guessed at.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+enum class SiteScheme { Http, Https, File };
+
+struct SiteOrigin {
+    SiteScheme scheme;
+    std::string host;   // lower case, without a trailing dot; IPv6 with its brackets
+    uint16_t port = 0;  // the scheme's default when the URL names none; 0 for file
+};
+
+// The origin of a page's URL (UTF-8), or nothing when the URL is refused:
+// empty; a control character, a backslash or DEL anywhere; a scheme other
+// than http, https or file; userinfo; a percent sign in the authority; a
+// host that is empty or holds anything but ASCII letters, digits, '-', '_'
+// and dots (so internationalised names arrive only in their xn-- form); a
+// port that is empty, 0 or above 65535. A file URL counts only when it names
+// a local file (file:///... or file://localhost/...).
+std::optional<SiteOrigin> ParsePageUrl(std::string_view url);
+
+// ASCII-only helpers shared with the parsing of the lock's entries.
+namespace site_text {
+// `text` lower-cased when it is a host name: labels of letters, digits, '-'
+// and '_', separated by single dots, with one trailing dot dropped.
+std::optional<std::string> NormalisedHostName(std::string_view text);
+// An IPv6 literal with its brackets, lower-cased: hex digits, ':' and '.'.
+std::optional<std::string> NormalisedIpv6Literal(std::string_view text);
+// "host", "host:port", "[v6]" or "[v6]:port" into host and port; the port
+// is the scheme's default when not named.
+std::optional<SiteOrigin> ParseAuthority(std::string_view authority, SiteScheme scheme);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+}  // namespace site_text
