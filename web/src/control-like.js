@@ -1,0 +1,133 @@
+// The control's own names over the library, so that a page written for the
+// control moves by adding `await`: DevOpen, DevClose, DevCall, DevCallAsync,
+// LoadCA, GetX509ValidDate and GetX509Sn each return a Promise, and
+// attachEvent("DevCallAsyncBack", fn) calls fn(backData).
+import { CaResult } from "./download-ca.js";
+import { x509Sn, x509ValidDate } from "./x509.js";
+import { ASYNC_EVENT, openReader } from "./reader-connection.js";
+import { toInt32 } from "./text.js";
+
+class ControlLike extends EventTarget {
+  #options;
+  #connection = null;
+  #events = Promise.resolve(); // answers are delivered in call order
+  #handlers = [];
+
+  constructor(options) {
+    super();
+    this.#options = options;
+  }
+
+  #open() {
+    const connection = this.#connection;
+    return connection && !connection.closed ? connection : null;
+  }
+
+  /** Opens the reader (closing one that was open); its handle, or 0. */
+  async DevOpen() {
+    const previous = this.#connection;
+    this.#connection = null;
+    await previous?.close();
+    const connection = await openReader(this.#options);
+    this.#connection = connection;
+    return connection ? connection.handle : 0;
+  }
+
+  /** Closes the open reader when `hDev` is its handle; other values close nothing. */
+  async DevClose(hDev) {
+    const connection = this.#connection;
+    if (!connection || toInt32(hDev) !== connection.handle) return;
+    this.#connection = null;
+    await connection.close();
+  }
+
+  /** The reader's answer (Base64) to the command (Base64); "" without a reader. */
+  async DevCall(cmd) {
+    const connection = this.#open();
+    return connection ? connection.call(cmd) : "";
+  }
+
+  /**
+   * Starts the exchange on the reader open now and returns; the answer
+   * comes as the DevCallAsyncBack event, in call order.
+   */
+  async DevCallAsync(cmd) {
+    const connection = this.#open();
+    const answer = connection ? connection.callAsync(cmd) : Promise.resolve("");
+    this.#events = this.#events.then(() => answer).then((backData) => this.#fire(backData));
+  }
+
+  /** The CA download's result code (see ReaderConnection.loadCA); 177 without a reader. */
+  async LoadCA(nFlag, b64CAData) {
+    const flag = toInt32(nFlag);
+    if (flag !== 1 && flag !== 2) return CaResult.BAD_VARIANT;
+    const connection = this.#open();
+    return connection ? connection.loadCA(b64CAData, flag) : CaResult.SEND_FAILED;
+  }
+
+  async GetX509ValidDate(b64CAData) {
+    return x509ValidDate(b64CAData);
+  }
+
+  async GetX509Sn(b64CAData) {
+    return x509Sn(b64CAData);
+  }
+
+  /** IE's way of handling a control's event; only DevCallAsyncBack exists. */
+  attachEvent(name, handler) {
+    if (name !== ASYNC_EVENT || typeof handler !== "function") return false;
+    this.#handlers.push(handler);
+    return true;
+  }
+
+  detachEvent(name, handler) {
+    const at = name === ASYNC_EVENT ? this.#handlers.indexOf(handler) : -1;
+    if (at >= 0) this.#handlers.splice(at, 1);
+  }
+
+  #fire(backData) {
+    this.dispatchEvent(new CustomEvent(ASYNC_EVENT, { detail: backData }));
+    // A handler that fails does not keep the others from the event.
+    for (const handler of [...this.#handlers]) {
+      try {
+        handler(backData);
+      } catch (error) {
+        globalThis.reportError?.(error);
+      }
+    }
+  }
+}
+
+/** An object with the control's methods and event, over WebHID. */
+export function createControlLike(options = {}) {
+  return new ControlLike(options);
+}
+
+// The control itself, where the page runs in IE mode: its methods exist
+// (IE reports them as "unknown" to typeof).
+function isActiveXControl(element) {
+  const kind = typeof element?.DevOpen;
+  return kind === "unknown" || kind === "function";
+}
+
+const METHODS = ["DevOpen", "DevClose", "DevCall", "DevCallAsync", "LoadCA", "GetX509ValidDate", "GetX509Sn"];
+
+// The control's synchronous methods as Promises, so that one script serves both.
+function promisedControl(control) {
+  const wrapped = {
+    attachEvent: (name, handler) => control.attachEvent(name, handler),
+    detachEvent: (name, handler) => control.detachEvent(name, handler),
+  };
+  for (const name of METHODS) {
+    wrapped[name] = (...args) => new Promise((resolve) => resolve(control[name](...args)));
+  }
+  return wrapped;
+}
+
+/**
+ * The ActiveX control `element` where the page runs in IE mode (its
+ * methods then return Promises too), and the library everywhere else.
+ */
+export function pickControl(element, options = {}) {
+  return isActiveXControl(element) ? promisedControl(element) : createControlLike(options);
+}

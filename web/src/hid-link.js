@@ -1,0 +1,99 @@
+// One opened WebHID device as a report link for the framing: every output
+// report is sent with report id 0, and input reports wait in a queue (as the
+// HID driver keeps them) until the framing reads them.
+
+// The HID driver queues this many input reports; older ones are dropped.
+const QUEUED_REPORTS = 512;
+
+/**
+ * The report length of a device, report id included, as the platform gives
+ * it: one byte for the id and the bytes of its longest input report. 0 when
+ * the device has no input report.
+ */
+export function reportLengthOf(device) {
+  let longest = 0;
+  for (const collection of device.collections ?? []) {
+    for (const report of collection.inputReports ?? []) {
+      const bits = (report.items ?? []).reduce((sum, item) => sum + item.reportSize * item.reportCount, 0);
+      longest = Math.max(longest, Math.ceil(bits / 8));
+    }
+    if (longest) break; // the reader's interface is its first collection
+  }
+  return longest ? longest + 1 : 0;
+}
+
+export class HidReportLink {
+  #device;
+  #queue = [];
+  #waiter = null;
+  #closed = false;
+  #onInput = (event) => this.#received(event);
+
+  constructor(device, reportLen) {
+    this.#device = device;
+    this.reportLen = reportLen;
+    device.addEventListener("inputreport", this.#onInput);
+  }
+
+  get closed() {
+    return this.#closed;
+  }
+
+  #received(event) {
+    const data = event.data;
+    // A report of another length cannot be framed: reading it fails, as a
+    // read of the wrong size does on the platform.
+    let report = null;
+    if (data && data.byteLength === this.reportLen - 1) {
+      report = new Uint8Array(this.reportLen);
+      report[0] = event.reportId ?? 0;
+      report.set(new Uint8Array(data.buffer, data.byteOffset, data.byteLength), 1);
+    }
+    if (this.#waiter) {
+      const resolve = this.#waiter;
+      this.#waiter = null;
+      resolve(report);
+      return;
+    }
+    if (this.#queue.length === QUEUED_REPORTS) this.#queue.shift();
+    this.#queue.push(report);
+  }
+
+  /** Drops input reports that arrived before a command: they answer nothing sent now. */
+  discardQueued() {
+    this.#queue.length = 0;
+  }
+
+  /** Sends one report (its first byte, the report id, is not sent). */
+  async writeReport(report) {
+    if (this.#closed) return false;
+    try {
+      await this.#device.sendReport(0, report.subarray(1));
+    } catch {
+      return false;
+    }
+    return true;
+  }
+
+  /** The next input report, or null once the link is closed. */
+  readReport() {
+    if (this.#queue.length) return Promise.resolve(this.#queue.shift());
+    if (this.#closed) return Promise.resolve(null);
+    return new Promise((resolve) => {
+      this.#waiter = resolve;
+    });
+  }
+
+  /** Ends a pending read with null; later reads and writes fail at once. */
+  close() {
+    if (this.#closed) return;
+    this.#closed = true;
+    this.#device.removeEventListener("inputreport", this.#onInput);
+    this.#queue.length = 0;
+    if (this.#waiter) {
+      const resolve = this.#waiter;
+      this.#waiter = null;
+      resolve(null);
+    }
+  }
+}

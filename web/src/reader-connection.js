@@ -1,0 +1,191 @@
+// A connection to the card reader over WebHID, with the control's methods
+// as Promises: the same identities, framing, bounds and results.
+import { decode, decodeWhole, encode } from "./base64.js";
+import { CaResult, downloadCA } from "./download-ca.js";
+import { isReaderReportLength, readMessage, writeMessage } from "./framing.js";
+import { HidReportLink, reportLengthOf } from "./hid-link.js";
+import { toInt32, toText } from "./text.js";
+
+/** The reader identities, in the order they are tried. */
+export const READER_IDENTITIES = Object.freeze([
+  Object.freeze({ vendorId: 0x155b, productId: 0x4612 }),
+  Object.freeze({ vendorId: 0x6a8a, productId: 0x0801 }),
+]);
+
+/** Every command and every answer fits a buffer of this many bytes. */
+export const MESSAGE_BUFFER_SIZE = 4096;
+// An asynchronous call's command text is copied into a buffer of
+// MESSAGE_BUFFER_SIZE characters with its terminator: longer text is not sent.
+const ASYNC_TEXT_LIMIT = MESSAGE_BUFFER_SIZE - 1;
+
+export const ASYNC_EVENT = "DevCallAsyncBack";
+
+let lastHandle = 0;
+function nextHandle() {
+  lastHandle = (lastHandle + 1) | 0 || 1; // never 0: 0 means "no reader"
+  return lastHandle;
+}
+
+export class ReaderConnection extends EventTarget {
+  #device;
+  #hid;
+  #link;
+  #closed = false;
+  #tail = Promise.resolve(); // the last exchange queued: one at a time, in call order
+  #onDisconnect = (event) => {
+    if (event.device === this.#device) this.close();
+  };
+
+  /** Use openReader(). `device` is open; `reportLen` a reader's report length. */
+  constructor(device, reportLen, hid) {
+    super();
+    this.#device = device;
+    this.#hid = hid;
+    this.#link = new HidReportLink(device, reportLen);
+    this.handle = nextHandle();
+    hid?.addEventListener?.("disconnect", this.#onDisconnect);
+  }
+
+  get device() {
+    return this.#device;
+  }
+
+  get reportLength() {
+    return this.#link.reportLen;
+  }
+
+  /** True once close() was called or the reader was unplugged. */
+  get closed() {
+    return this.#closed;
+  }
+
+  // Runs `exchange` after every exchange queued before it; `ifClosed` is the
+  // result for a connection closed before it starts (and, with
+  // `emptyOnClose`, during it: an answer cut short by closing is no answer).
+  #inTurn(exchange, ifClosed, emptyOnClose = true) {
+    const run = this.#tail.then(async () => {
+      if (this.#closed) return ifClosed;
+      const result = await exchange();
+      return this.#closed && emptyOnClose ? ifClosed : result;
+    });
+    this.#tail = run.catch(() => {});
+    return run;
+  }
+
+  #exchange(text) {
+    return this.#inTurn(async () => {
+      const command = decode(text, MESSAGE_BUFFER_SIZE);
+      if (!command || command.length === 0) return "";
+      this.#link.discardQueued();
+      if (!(await writeMessage(this.#link, command))) return "";
+      // Complete or not, what arrived is the answer; a refused one is empty.
+      const { bytes } = await readMessage(this.#link, MESSAGE_BUFFER_SIZE);
+      return encode(bytes);
+    }, "");
+  }
+
+  /**
+   * Sends the command (Base64) and gives the reader's answer (Base64). "" when
+   * nothing could be sent (no bytes, more than 4096 bytes, a failed write, a
+   * closed connection) or the answer was refused (more than 4096 bytes).
+   */
+  call(commandBase64) {
+    return this.#exchange(toText(commandBase64));
+  }
+
+  /**
+   * Starts the same exchange and returns at once; the answer comes as a
+   * "DevCallAsyncBack" event (a CustomEvent whose detail is the answer),
+   * in call order. Text longer than 4095 characters is answered with "".
+   * The Promise returned settles with the answer once the event was dispatched.
+   */
+  callAsync(commandBase64) {
+    const text = toText(commandBase64);
+    const answer = text.length > ASYNC_TEXT_LIMIT ? this.#inTurn(async () => "", "") : this.#exchange(text);
+    return answer.then((backData) => {
+      this.dispatchEvent(new CustomEvent(ASYNC_EVENT, { detail: backData }));
+      return backData;
+    });
+  }
+
+  /**
+   * Loads a CA certificate (Base64 of its DER) into the reader; gives the
+   * result code: 0 loaded, 1 refused by the reader, 160 variant neither 1
+   * nor 2, 177 not sent (also for text that does not decode whole, to no
+   * bytes or to more than 4096), 178 no answer, 179 an unexpected answer.
+   */
+  async loadCA(certBase64, variant) {
+    const flag = toInt32(variant);
+    if (flag !== 1 && flag !== 2) return CaResult.BAD_VARIANT;
+    const certificate = decodeWhole(toText(certBase64), MESSAGE_BUFFER_SIZE);
+    if (!certificate || certificate.length === 0) return CaResult.SEND_FAILED;
+    return this.#inTurn(
+      () => downloadCA(this.#link, flag, certificate, () => this.#link.discardQueued()),
+      CaResult.SEND_FAILED,
+      false, // a download cut short tells where: a block not sent, or not answered
+    );
+  }
+
+  /** Ends pending calls with "" and closes the device. */
+  async close() {
+    if (this.#closed) return;
+    this.#closed = true;
+    this.#link.close();
+    this.#hid?.removeEventListener?.("disconnect", this.#onDisconnect);
+    try {
+      if (this.#device.opened) await this.#device.close();
+    } catch {
+      // already gone: nothing left to close
+    }
+  }
+}
+
+function matches(device, identity) {
+  return device.vendorId === identity.vendorId && device.productId === identity.productId;
+}
+
+async function connect(device, hid) {
+  try {
+    if (!device.opened) await device.open();
+  } catch {
+    return null;
+  }
+  const reportLen = reportLengthOf(device);
+  if (!isReaderReportLength(reportLen)) {
+    await device.close().catch(() => {});
+    return null; // a device the framing cannot speak to is no reader
+  }
+  return new ReaderConnection(device, reportLen, hid);
+}
+
+async function connectFirst(devices, hid) {
+  for (const identity of READER_IDENTITIES) {
+    const device = devices.find((candidate) => matches(candidate, identity));
+    const connection = device && (await connect(device, hid));
+    if (connection) return connection;
+  }
+  return null;
+}
+
+/**
+ * Finds and opens the reader: among the devices this site may already use
+ * (navigator.hid.getDevices()) the first identity's reader, else the
+ * second's; failing both, asks the user to choose one
+ * (navigator.hid.requestDevice(), which needs a user gesture such as a
+ * click). Null when no reader could be opened.
+ *
+ * options.hid: the HID object (navigator.hid by default);
+ * options.request: false to never show the browser's chooser.
+ */
+export async function openReader({ hid = globalThis.navigator?.hid, request = true } = {}) {
+  if (!hid) return null;
+  const granted = await connectFirst(await hid.getDevices(), hid);
+  if (granted || !request) return granted;
+  let chosen;
+  try {
+    chosen = await hid.requestDevice({ filters: READER_IDENTITIES.map((identity) => ({ ...identity })) });
+  } catch {
+    return null; // no user gesture, or the chooser could not be shown
+  }
+  return connectFirst(chosen, hid);
+}

@@ -1,0 +1,218 @@
+// The library's methods against simulated readers, in node: finding the
+// reader, calls and their bounds, the event order, CA downloads, closing
+// with calls pending, unplugging, and the control-like object.
+import { test } from "node:test";
+import assert from "node:assert/strict";
+
+import { createControlLike, openReader, pickControl } from "../src/index.js";
+import { encode } from "../src/base64.js";
+import { SimulatedHid } from "../src/simulated-reader.js";
+import { patternBytes, vectors } from "./vectors.js";
+
+const b64 = (bytes) => encode(bytes);
+const asyncAnswers = (target) => {
+  const answers = [];
+  target.addEventListener("DevCallAsyncBack", (event) => answers.push(event.detail));
+  return answers;
+};
+
+test("the first identity's reader is opened before the second's, and unfit report lengths are no reader", async () => {
+  const hid = new SimulatedHid();
+  const second = hid.attach("6A8A 0801 33 echo");
+  assert.equal((await openReader({ hid })).device, second);
+  const first = hid.attach("155B 4612 65 echo");
+  assert.equal((await openReader({ hid })).device, first);
+
+  for (const length of [0, 2, 66, 130]) {
+    const lone = new SimulatedHid();
+    lone.attach(`155B 4612 ${length} echo`);
+    assert.equal(await openReader({ hid: lone }), null, `report length ${length}`);
+  }
+  const fallback = new SimulatedHid();
+  fallback.attach("155B 4612 66 echo");
+  const fit = fallback.attach("6A8A 0801 3 echo");
+  assert.equal((await openReader({ hid: fallback })).device, fit);
+});
+
+test("without a granted reader the chooser is asked, once, with both identities", async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("6A8A 0801 65 echo", { granted: false });
+  assert.equal((await openReader({ hid, request: false })), null);
+  assert.equal(hid.requests, 0);
+  assert.equal((await openReader({ hid })).device, reader);
+  assert.equal(hid.requests, 1);
+  hid.chooser = "cancel";
+  hid.attach("155B 4612 65 echo", { granted: false });
+  assert.equal((await openReader({ hid })).device, reader, "the granted reader needs no chooser");
+  assert.equal(hid.requests, 1);
+});
+
+test("calls frame, bound and answer as the control does", async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("155B 4612 65 echo");
+  const connection = await openReader({ hid });
+  assert.ok(connection.handle !== 0);
+
+  const full = patternBytes(4096);
+  assert.equal(await connection.call(b64(full)), b64(full), "4096 bytes go whole");
+  assert.equal(await connection.call(b64(patternBytes(4097))), "", "4097 bytes are not sent");
+  assert.equal(await connection.call(""), "");
+  assert.equal(await connection.call(null), "");
+  assert.equal(await connection.call("AQID\r\nBAUG"), "AQID", "decoding stops at the line break");
+  assert.equal(reader.received.length, 2, "refused commands send nothing");
+  assert.equal(reader.received[1].length, 3);
+});
+
+test("answers over the buffer, stray reports and count-over give the control's texts", async () => {
+  const answerOf = async (behaviour, reportLen = 65) => {
+    const hid = new SimulatedHid();
+    hid.attach(`155B 4612 ${reportLen} ${behaviour}`);
+    return (await openReader({ hid })).call("AQID");
+  };
+  assert.equal(await answerOf("length 4097"), "");
+  assert.equal(await answerOf("length 4096"), b64(patternBytes(4096)));
+  assert.equal(await answerOf("stray 3 fixed 9000"), "kAA=");
+  assert.equal(await answerOf("count-over", 9), "");
+  assert.equal(await answerOf("count-over", 65), b64(patternBytes(63)));
+  assert.equal(await answerOf("endless", 65), "");
+});
+
+test("input that arrived before a command is discarded", async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("155B 4612 65 echo");
+  const connection = await openReader({ hid });
+  // A late answer to nothing: a whole message the reader sends unasked.
+  const event = new Event("inputreport");
+  Object.assign(event, { reportId: 0, data: new DataView(Uint8Array.of(0x02, 0xaa, 0xbb, ...new Uint8Array(61)).buffer) });
+  reader.dispatchEvent(event);
+  assert.equal(await connection.call("AQID"), "AQID");
+});
+
+test("asynchronous answers come as events in call order, one exchange at a time", async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("155B 4612 65 delay 30 echo then echo");
+  const connection = await openReader({ hid });
+  const answers = asyncAnswers(connection);
+  const texts = ["AQ==", "", "AgI=", "A".repeat(4096), "AwMD"];
+  await Promise.all(texts.map((text) => connection.callAsync(text)));
+  assert.deepEqual(answers, ["AQ==", "", "AgI=", "", "AwMD"]);
+  assert.deepEqual(reader.received.map((m) => b64(m)), ["AQ==", "AgI=", "AwMD"]);
+});
+
+test("closing ends pending calls with empty answers; unplugging closes the connection", async () => {
+  const hid = new SimulatedHid();
+  hid.attach("155B 4612 65 silent");
+  const connection = await openReader({ hid });
+  const answers = asyncAnswers(connection);
+  const pending = [connection.call("AQID"), connection.callAsync("AQID"), connection.call("AQID")];
+  await new Promise((resolve) => setTimeout(resolve, 20));
+  await connection.close();
+  assert.deepEqual(await Promise.all(pending), ["", "", ""]);
+  assert.deepEqual(answers, [""]);
+  assert.equal(await connection.call("AQID"), "");
+  assert.equal(await connection.loadCA("AQID", 1), 177);
+
+  const unplugging = new SimulatedHid();
+  const reader = unplugging.attach("155B 4612 65 silent");
+  const second = await openReader({ hid: unplugging });
+  const waiting = second.call("AQID");
+  await new Promise((resolve) => setTimeout(resolve, 20));
+  reader.unplug();
+  assert.equal(await waiting, "");
+  assert.equal(second.closed, true);
+  assert.equal(await openReader({ hid: unplugging }), null, "an unplugged reader is gone");
+});
+
+test("a reader that unplugs on a command answers empty", async () => {
+  const hid = new SimulatedHid();
+  hid.attach("155B 4612 65 unplug-after 1 length 200");
+  const connection = await openReader({ hid });
+  assert.equal(await connection.call("AQID"), "");
+  assert.equal(connection.closed, true);
+});
+
+test("CA downloads: blocks, numbering and result codes against the simulated CA reader", async () => {
+  const load = async (behaviour, text, variant = 1) => {
+    const hid = new SimulatedHid();
+    const reader = hid.attach(`155B 4612 65 ${behaviour}`);
+    const connection = await openReader({ hid });
+    return { result: await connection.loadCA(text, variant), reader };
+  };
+  const certificate = patternBytes(300);
+  const loaded = await load("ca 2", b64(certificate), 2);
+  assert.equal(loaded.result, 0);
+  assert.deepEqual(loaded.reader.problems, []);
+  assert.deepEqual(loaded.reader.received.map((c) => c[3]), [0x01, 0x05, 0xfd]);
+  assert.equal((await load("ca 1 refuse 2", b64(certificate))).result, 1);
+  assert.equal((await load("ca 1 refuse 0", b64(certificate))).result, 179);
+  assert.equal((await load("ca 1 wrong-length 2", b64(certificate))).result, 179);
+  assert.equal((await load("fixed 9000 then unplug-on-command", b64(certificate))).result, 178);
+  assert.equal((await load("fixed 900000", b64(certificate))).result, 179);
+  for (const variant of [0, 3, -1]) assert.equal((await load("ca 1", b64(certificate), variant)).result, 160);
+});
+
+test("LoadCA sends nothing for text that does not decode whole", async () => {
+  const whole = b64(patternBytes(200));
+  for (const text of ["", whole + "\n", whole.slice(0, -1) + "==", whole + "AAAA=", b64(patternBytes(4097)), "AR==", "AQ=x"]) {
+    const hid = new SimulatedHid();
+    const reader = hid.attach("155B 4612 65 ca 1");
+    const connection = await openReader({ hid });
+    assert.equal(await connection.loadCA(text, 1), 177, JSON.stringify(text.slice(-8)));
+    assert.equal(reader.received.length, 0);
+  }
+});
+
+test("the certificate methods give the shared vectors' texts without a reader", async () => {
+  const control = createControlLike({ hid: new SimulatedHid() });
+  for (const v of vectors.certificates) {
+    assert.equal(await control.GetX509ValidDate(v.text), v.validity, v.name);
+    assert.equal(await control.GetX509Sn(v.text), v.serial, v.name);
+  }
+});
+
+test("the control-like object: handles, closing, events in order across connections", async () => {
+  const hid = new SimulatedHid();
+  hid.attach("155B 4612 65 delay 20 echo");
+  const control = createControlLike({ hid });
+  const events = [];
+  assert.equal(control.attachEvent("DevCallAsyncBack", (backData) => events.push(backData)), true);
+  assert.equal(control.attachEvent("DoClick", () => {}), false);
+  control.attachEvent("DevCallAsyncBack", () => { throw new Error("a failing handler"); });
+  const seen = [];
+  control.attachEvent("DevCallAsyncBack", (backData) => seen.push(backData));
+
+  assert.equal(await control.DevCall("AQID"), "", "no reader open yet");
+  assert.equal(await control.LoadCA(1, "AQID"), 177);
+  assert.equal(await control.LoadCA(3, "AQID"), 160);
+  await control.DevCallAsync("AQID");
+  const handle = await control.DevOpen();
+  assert.notEqual(handle, 0);
+  await control.DevCallAsync("BAUG");
+  await control.DevClose(handle + 1);
+  assert.equal(await control.DevCall("AQID"), "AQID", "another handle closes nothing");
+  await control.DevCallAsync("BwgJ");
+  await control.DevClose(handle);
+  assert.equal(await control.DevCall("AQID"), "");
+  await new Promise((resolve) => setTimeout(resolve, 100));
+  assert.deepEqual(events, ["", "BAUG", ""], "the call pending at DevClose ends empty");
+  assert.deepEqual(seen, events, "a failing handler does not keep the next from the event");
+  assert.equal(await control.DevOpen() !== handle, true, "a new connection, a new handle");
+});
+
+test("pickControl takes a live ActiveX control and the library elsewhere", async () => {
+  const calls = [];
+  const activeX = {
+    DevOpen: () => 7,
+    DevCall: (cmd) => { calls.push(cmd); return "kAA="; },
+    attachEvent: (name) => calls.push(name),
+  };
+  const picked = pickControl(activeX);
+  assert.equal(await picked.DevOpen(), 7);
+  assert.equal(await picked.DevCall("AQID"), "kAA=");
+  picked.attachEvent("DevCallAsyncBack", () => {});
+  assert.deepEqual(calls, ["AQID", "DevCallAsyncBack"]);
+
+  const library = pickControl({ tagName: "OBJECT" }, { hid: new SimulatedHid() });
+  assert.equal(await library.DevOpen(), 0);
+  assert.equal(pickControl(null, {}).constructor.name, "ControlLike");
+});
