@@ -174,10 +174,11 @@ async function connectFirst(devices, hid) {
  * (navigator.hid.requestDevice(), which needs a user gesture such as a
  * click). Null when no reader could be opened.
  *
- * options.hid: the HID object (navigator.hid by default);
+ * options.hid: the HID object, or a Promise of it (navigator.hid by default);
  * options.request: false to never show the browser's chooser.
  */
-export async function openReader({ hid = globalThis.navigator?.hid, request = true } = {}) {
+export async function openReader({ hid: hidOrPromise = globalThis.navigator?.hid, request = true } = {}) {
+  const hid = await hidOrPromise;
   if (!hid) return null;
   const granted = await connectFirst(await hid.getDevices(), hid);
   if (granted || !request) return granted;
