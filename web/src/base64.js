@@ -7,19 +7,17 @@
 const ALPHABET = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const OUTSIDE = 0xff;
 
-// The value of every character code below 128; OUTSIDE for the rest.
-const VALUES = new Uint8Array(128).fill(OUTSIDE);
+// The value of every byte of the text's UTF-8 form; OUTSIDE for the rest
+// (every character past ASCII becomes bytes of 0x80 and above, so it stops
+// decoding as the character itself would).
+const VALUES = new Uint8Array(256).fill(OUTSIDE);
 for (let i = 0; i < ALPHABET.length; i++) VALUES[ALPHABET.charCodeAt(i)] = i;
+const utf8 = new TextEncoder();
 
-function valueOf(text, index) {
-  const code = text.charCodeAt(index);
-  return code < 128 ? VALUES[code] : OUTSIDE;
-}
-
-/** Number of leading characters that belong to the alphabet. */
-function acceptedLength(text) {
+/** Number of leading codes that belong to the alphabet. */
+function acceptedLength(codes) {
   let n = 0;
-  while (n < text.length && valueOf(text, n) !== OUTSIDE) n++;
+  while (n < codes.length && VALUES[codes[n]] !== OUTSIDE) n++;
   return n;
 }
 
@@ -27,43 +25,61 @@ function bytesFor(accepted) {
   return Math.floor(accepted / 4) * 3 + [0, 0, 1, 2][accepted % 4];
 }
 
+// Encoding: the character codes of every 12-bit value, so three bytes
+// become four characters in two look-ups; the text is made from the codes
+// in one step.
+const PAIRS = new Uint16Array(4096);
+for (let i = 0; i < 4096; i++) PAIRS[i] = ALPHABET.charCodeAt(i >> 6) | (ALPHABET.charCodeAt(i & 63) << 8);
+const EQUALS = 0x3d;
+const ascii = new TextDecoder("latin1");
+
 /** The Base64 text of `bytes` (a Uint8Array). */
 export function encode(bytes) {
-  const parts = [];
-  let chunk = "";
+  const out = new Uint8Array(Math.ceil(bytes.length / 3) * 4);
+  const pairs = new Uint16Array(out.buffer, 0, out.length >> 1); // little-endian: first character first
+  const little = new Uint8Array(Uint16Array.of(1).buffer)[0] === 1;
   let i = 0;
+  let p = 0;
+  if (little) {
+    for (; i + 3 <= bytes.length; i += 3, p += 2) {
+      const group = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
+      pairs[p] = PAIRS[group >> 12];
+      pairs[p + 1] = PAIRS[group & 0xfff];
+    }
+  }
+  let o = p * 2;
   for (; i + 3 <= bytes.length; i += 3) {
     const group = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    chunk += ALPHABET[group >> 18] + ALPHABET[(group >> 12) & 63] + ALPHABET[(group >> 6) & 63] + ALPHABET[group & 63];
-    if (chunk.length >= 4096) {
-      parts.push(chunk);
-      chunk = "";
-    }
+    out[o++] = ALPHABET.charCodeAt(group >> 18);
+    out[o++] = ALPHABET.charCodeAt((group >> 12) & 63);
+    out[o++] = ALPHABET.charCodeAt((group >> 6) & 63);
+    out[o++] = ALPHABET.charCodeAt(group & 63);
   }
   const rest = bytes.length - i;
   if (rest !== 0) {
     const group = (bytes[i] << 16) | (rest === 2 ? bytes[i + 1] << 8 : 0);
-    chunk += ALPHABET[group >> 18] + ALPHABET[(group >> 12) & 63];
-    chunk += rest === 2 ? ALPHABET[(group >> 6) & 63] + "=" : "==";
+    out[o++] = ALPHABET.charCodeAt(group >> 18);
+    out[o++] = ALPHABET.charCodeAt((group >> 12) & 63);
+    out[o++] = rest === 2 ? ALPHABET.charCodeAt((group >> 6) & 63) : EQUALS;
+    out[o++] = EQUALS;
   }
-  parts.push(chunk);
-  return parts.join("");
+  return ascii.decode(out);
 }
 
-function decodeAccepted(text, accepted) {
+function decodeAccepted(codes, accepted) {
   const out = new Uint8Array(bytesFor(accepted));
   let o = 0;
   let i = 0;
   for (; i + 4 <= accepted; i += 4) {
-    const group =
-      (valueOf(text, i) << 18) | (valueOf(text, i + 1) << 12) | (valueOf(text, i + 2) << 6) | valueOf(text, i + 3);
+    const group = (VALUES[codes[i]] << 18) | (VALUES[codes[i + 1]] << 12) | (VALUES[codes[i + 2]] << 6) |
+      VALUES[codes[i + 3]];
     out[o++] = group >> 16;
     out[o++] = (group >> 8) & 0xff;
     out[o++] = group & 0xff;
   }
   const rest = accepted - i;
   if (rest >= 2) {
-    const group = (valueOf(text, i) << 18) | (valueOf(text, i + 1) << 12) | (rest === 3 ? valueOf(text, i + 2) << 6 : 0);
+    const group = (VALUES[codes[i]] << 18) | (VALUES[codes[i + 1]] << 12) | (rest === 3 ? VALUES[codes[i + 2]] << 6 : 0);
     out[o++] = group >> 16;
     if (rest === 3) out[o++] = (group >> 8) & 0xff;
   }
@@ -75,9 +91,10 @@ function decodeAccepted(text, accepted) {
  * fit `capacity` bytes (the whole text is then refused, nothing is cut).
  */
 export function decode(text, capacity) {
-  const accepted = acceptedLength(text);
+  const codes = utf8.encode(text);
+  const accepted = acceptedLength(codes);
   if (bytesFor(accepted) > capacity) return null;
-  return decodeAccepted(text, accepted);
+  return decodeAccepted(codes, accepted);
 }
 
 /**
@@ -88,11 +105,13 @@ export function decode(text, capacity) {
  * be taken for the real thing (a certificate to load into the reader).
  */
 export function decodeWhole(text, capacity) {
-  const accepted = acceptedLength(text);
+  const codes = utf8.encode(text);
+  const accepted = acceptedLength(codes);
   if (accepted % 4 === 1) return null;
   const padding = (4 - (accepted % 4)) % 4;
   const rest = text.slice(accepted);
   if (rest !== "" && rest !== "==".slice(0, padding)) return null;
-  if (accepted > 0 && (valueOf(text, accepted - 1) & [0, 0, 0x0f, 0x03][accepted % 4]) !== 0) return null;
-  return decode(text.slice(0, accepted), capacity);
+  if (accepted > 0 && (VALUES[codes[accepted - 1]] & [0, 0, 0x0f, 0x03][accepted % 4]) !== 0) return null;
+  if (bytesFor(accepted) > capacity) return null;
+  return decodeAccepted(codes, accepted);
 }

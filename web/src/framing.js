@@ -7,10 +7,15 @@
 // is one first report, any middle reports and one last report; a message
 // that fits one report is followed by an empty last report.
 //
-// The link the framing works on moves one whole report per call:
+// The link the framing works on moves one whole report per call, given and
+// taken without the report id, as WebHID moves reports (output reports go
+// with id 0; the id of input reports is not looked at):
 //   link.reportLen            the report length, report id included
-//   link.writeReport(bytes)   -> Promise<boolean>
-//   link.readReport()         -> Promise<Uint8Array | null> (null: the read failed)
+//   link.writeReport(bytes)   -> Promise<boolean>; `bytes` (reportLen - 1) may
+//                                be reused once the Promise has settled
+//   link.readReport()         -> Uint8Array (reportLen - 1 bytes) | null, or a
+//                                Promise of one (null: the read failed); a link
+//                                may give a report that is waiting at once
 
 export const MIDDLE_REPORT = 0x40;
 export const LAST_REPORT = 0x80;
@@ -26,16 +31,12 @@ export const MAX_REPORT_LENGTH = 65;
 export const MAX_MESSAGE_BYTES = 64 * 1024;
 
 const PAYLOAD_OFFSET = 2;
+// Offsets within a report without its id.
+const CONTROL = 0;
+const PAYLOAD = 1;
 
 export function isReaderReportLength(length) {
   return Number.isInteger(length) && length >= MIN_REPORT_LENGTH && length <= MAX_REPORT_LENGTH;
-}
-
-function report(reportLen, control, chunk) {
-  const bytes = new Uint8Array(reportLen); // unused payload stays zero
-  bytes[1] = control;
-  if (chunk) bytes.set(chunk, PAYLOAD_OFFSET);
-  return bytes;
 }
 
 /**
@@ -46,20 +47,23 @@ export async function writeMessage(link, message) {
   const length = message.length;
   if (length === 0) return false;
   const payload = link.reportLen - PAYLOAD_OFFSET;
-  if (length <= payload) {
-    return (await link.writeReport(report(link.reportLen, length, message))) &&
-      link.writeReport(report(link.reportLen, LAST_REPORT));
-  }
+  // One output area for every report, as the report is copied when sent.
+  const report = new Uint8Array(link.reportLen - 1);
+  const send = (control, offset, size) => {
+    report[CONTROL] = control;
+    report.set(message.subarray(offset, offset + size), PAYLOAD);
+    report.fill(0, PAYLOAD + size); // stale bytes of the last report are not the reader's business
+    return link.writeReport(report);
+  };
+  if (length <= payload) return (await send(length, 0, length)) && send(LAST_REPORT, 0, 0);
   let offset = 0;
   let position = 0; // the first report carries no position bit
   while (length - offset > payload) {
-    const chunk = message.subarray(offset, offset + payload);
-    if (!(await link.writeReport(report(link.reportLen, position | payload, chunk)))) return false;
+    if (!(await send(position | payload, offset, payload))) return false;
     offset += payload;
     position = MIDDLE_REPORT;
   }
-  const rest = message.subarray(offset);
-  return link.writeReport(report(link.reportLen, LAST_REPORT | rest.length, rest));
+  return send(LAST_REPORT | (length - offset), offset, length - offset);
 }
 
 const isStartOfMessage = (control) => (control & (MIDDLE_REPORT | LAST_REPORT)) === 0;
@@ -89,19 +93,21 @@ export async function readMessage(link, capacity) {
   });
   // Stored one after another: a short report before the last leaves no gap.
   const store = (bytes) => {
-    const size = bytes[1] & COUNT_MASK;
+    const size = bytes[CONTROL] & COUNT_MASK;
     if (size > payload || size > capacity - count) spoiled = true;
     if (spoiled) return;
-    buffer.set(bytes.subarray(PAYLOAD_OFFSET, PAYLOAD_OFFSET + size), count);
+    buffer.set(bytes.subarray(PAYLOAD, PAYLOAD + size), count);
     count += size;
   };
 
   let current;
   do { // nothing is collected until a report starts a message
     if (reportsLeft-- === 0) return result(false);
-    current = await link.readReport();
+    current = link.readReport();
+    // A report already waiting is taken without a turn of the event loop.
+    if (typeof current?.then === "function") current = await current;
     if (!current) return result(false);
-  } while (!isStartOfMessage(current[1]));
+  } while (!isStartOfMessage(current[CONTROL]));
 
   store(current);
   do {
@@ -109,9 +115,10 @@ export async function readMessage(link, capacity) {
       spoiled = true;
       return result(false);
     }
-    current = await link.readReport();
+    current = link.readReport();
+    if (typeof current?.then === "function") current = await current;
     if (!current) return result(false);
     store(current);
-  } while (isMiddle(current[1]));
+  } while (isMiddle(current[CONTROL]));
   return result(true);
 }

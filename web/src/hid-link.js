@@ -43,12 +43,9 @@ export class HidReportLink {
     const data = event.data;
     // A report of another length cannot be framed: reading it fails, as a
     // read of the wrong size does on the platform.
-    let report = null;
-    if (data && data.byteLength === this.reportLen - 1) {
-      report = new Uint8Array(this.reportLen);
-      report[0] = event.reportId ?? 0;
-      report.set(new Uint8Array(data.buffer, data.byteOffset, data.byteLength), 1);
-    }
+    const report = data && data.byteLength === this.reportLen - 1
+      ? new Uint8Array(data.buffer, data.byteOffset, data.byteLength)
+      : null;
     if (this.#waiter) {
       const resolve = this.#waiter;
       this.#waiter = null;
@@ -64,20 +61,23 @@ export class HidReportLink {
     this.#queue.length = 0;
   }
 
-  /** Sends one report (its first byte, the report id, is not sent). */
+  /** Sends one report (without its id) as report 0. */
   async writeReport(report) {
     if (this.#closed) return false;
     try {
-      await this.#device.sendReport(0, report.subarray(1));
+      await this.#device.sendReport(0, report);
     } catch {
       return false;
     }
     return true;
   }
 
-  /** The next input report, or null once the link is closed. */
+  /**
+   * The next input report without its id (null once the link is closed): at
+   * once when one is waiting, else a Promise of it.
+   */
   readReport() {
-    if (this.#queue.length) return Promise.resolve(this.#queue.shift());
+    if (this.#queue.length) return this.#queue.shift();
     if (this.#closed) return Promise.resolve(null);
     return new Promise((resolve) => {
       this.#waiter = resolve;
