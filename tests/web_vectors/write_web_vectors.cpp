@@ -6,6 +6,7 @@
 //
 //   write_web_vectors OUTPUT.json
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -404,6 +405,10 @@ int main(int count, char** arguments) {
         std::fputs("usage: write_web_vectors OUTPUT.json\n", stderr);
         return 2;
     }
+    const std::filesystem::path output(arguments[1]);
+    std::error_code ignored;  // a folder that cannot be made shows when the file is written
+    if (output.has_parent_path()) std::filesystem::create_directories(output.parent_path(), ignored);
+
     JsonWriter json;
     json.BeginObject();
     json.Key("messageBufferSize").Number(kMessageBuffer);
