@@ -16,7 +16,7 @@ const asyncAnswers = (target) => {
   return answers;
 };
 
-test("the first identity's reader is opened before the second's, and unfit report lengths are no reader", async () => {
+test("the first identity's reader is opened before the second's, and unfit report lengths are no reader", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   const second = hid.attach("6A8A 0801 33 echo");
   assert.equal((await openReader({ hid })).device, second);
@@ -34,7 +34,7 @@ test("the first identity's reader is opened before the second's, and unfit repor
   assert.equal((await openReader({ hid: fallback })).device, fit);
 });
 
-test("without a granted reader the chooser is asked, once, with both identities", async () => {
+test("without a granted reader the chooser is asked, once, with both identities", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   const reader = hid.attach("6A8A 0801 65 echo", { granted: false });
   assert.equal((await openReader({ hid, request: false })), null);
@@ -47,7 +47,7 @@ test("without a granted reader the chooser is asked, once, with both identities"
   assert.equal(hid.requests, 1);
 });
 
-test("calls frame, bound and answer as the control does", async () => {
+test("calls frame, bound and answer as the control does", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   const reader = hid.attach("155B 4612 65 echo");
   const connection = await openReader({ hid });
@@ -63,7 +63,7 @@ test("calls frame, bound and answer as the control does", async () => {
   assert.equal(reader.received[1].length, 3);
 });
 
-test("answers over the buffer, stray reports and count-over give the control's texts", async () => {
+test("answers over the buffer, stray reports and count-over give the control's texts", { timeout: 20000 }, async () => {
   const answerOf = async (behaviour, reportLen = 65) => {
     const hid = new SimulatedHid();
     hid.attach(`155B 4612 ${reportLen} ${behaviour}`);
@@ -77,7 +77,7 @@ test("answers over the buffer, stray reports and count-over give the control's t
   assert.equal(await answerOf("endless", 65), "");
 });
 
-test("input that arrived before a command is discarded", async () => {
+test("input that arrived before a command is discarded", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   const reader = hid.attach("155B 4612 65 echo");
   const connection = await openReader({ hid });
@@ -88,7 +88,7 @@ test("input that arrived before a command is discarded", async () => {
   assert.equal(await connection.call("AQID"), "AQID");
 });
 
-test("asynchronous answers come as events in call order, one exchange at a time", async () => {
+test("asynchronous answers come as events in call order, one exchange at a time", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   const reader = hid.attach("155B 4612 65 delay 30 echo then echo");
   const connection = await openReader({ hid });
@@ -99,7 +99,7 @@ test("asynchronous answers come as events in call order, one exchange at a time"
   assert.deepEqual(reader.received.map((m) => b64(m)), ["AQ==", "AgI=", "AwMD"]);
 });
 
-test("closing ends pending calls with empty answers; unplugging closes the connection", async () => {
+test("closing ends pending calls with empty answers; unplugging closes the connection", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   hid.attach("155B 4612 65 silent");
   const connection = await openReader({ hid });
@@ -123,7 +123,7 @@ test("closing ends pending calls with empty answers; unplugging closes the conne
   assert.equal(await openReader({ hid: unplugging }), null, "an unplugged reader is gone");
 });
 
-test("a reader that unplugs on a command answers empty", async () => {
+test("a reader that unplugs on a command answers empty", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   hid.attach("155B 4612 65 unplug-after 1 length 200");
   const connection = await openReader({ hid });
@@ -131,7 +131,7 @@ test("a reader that unplugs on a command answers empty", async () => {
   assert.equal(connection.closed, true);
 });
 
-test("CA downloads: blocks, numbering and result codes against the simulated CA reader", async () => {
+test("CA downloads: blocks, numbering and result codes against the simulated CA reader", { timeout: 20000 }, async () => {
   const load = async (behaviour, text, variant = 1) => {
     const hid = new SimulatedHid();
     const reader = hid.attach(`155B 4612 65 ${behaviour}`);
@@ -151,7 +151,7 @@ test("CA downloads: blocks, numbering and result codes against the simulated CA 
   for (const variant of [0, 3, -1]) assert.equal((await load("ca 1", b64(certificate), variant)).result, 160);
 });
 
-test("LoadCA sends nothing for text that does not decode whole", async () => {
+test("LoadCA sends nothing for text that does not decode whole", { timeout: 20000 }, async () => {
   const whole = b64(patternBytes(200));
   for (const text of ["", whole + "\n", whole.slice(0, -1) + "==", whole + "AAAA=", b64(patternBytes(4097)), "AR==", "AQ=x"]) {
     const hid = new SimulatedHid();
@@ -162,7 +162,7 @@ test("LoadCA sends nothing for text that does not decode whole", async () => {
   }
 });
 
-test("the certificate methods give the shared vectors' texts without a reader", async () => {
+test("the certificate methods give the shared vectors' texts without a reader", { timeout: 20000 }, async () => {
   const control = createControlLike({ hid: new SimulatedHid() });
   for (const v of vectors.certificates) {
     assert.equal(await control.GetX509ValidDate(v.text), v.validity, v.name);
@@ -170,7 +170,7 @@ test("the certificate methods give the shared vectors' texts without a reader", 
   }
 });
 
-test("the control-like object: handles, closing, events in order across connections", async () => {
+test("the control-like object: handles, closing, events in order across connections", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   hid.attach("155B 4612 65 delay 20 echo");
   const control = createControlLike({ hid });
@@ -193,13 +193,13 @@ test("the control-like object: handles, closing, events in order across connecti
   await control.DevCallAsync("BwgJ");
   await control.DevClose(handle);
   assert.equal(await control.DevCall("AQID"), "");
-  await new Promise((resolve) => setTimeout(resolve, 100));
+  while (events.length < 3) await new Promise((resolve) => setTimeout(resolve, 10));
   assert.deepEqual(events, ["", "BAUG", ""], "the call pending at DevClose ends empty");
   assert.deepEqual(seen, events, "a failing handler does not keep the next from the event");
   assert.equal(await control.DevOpen() !== handle, true, "a new connection, a new handle");
 });
 
-test("pickControl takes a live ActiveX control and the library elsewhere", async () => {
+test("pickControl takes a live ActiveX control and the library elsewhere", { timeout: 20000 }, async () => {
   const calls = [];
   const activeX = {
     DevOpen: () => 7,

@@ -41,7 +41,7 @@ async function harness(readers) {
   return page;
 }
 
-test("the page is a secure context with WebHID", async () => {
+test("the page is a secure context with WebHID", { timeout: 60000 }, async () => {
   const page = await chromium.browser.newPage();
   await page.goto(`${server.url}/web/test/browser/harness.html`);
   const facts = await page.evaluate(() => ({
@@ -52,7 +52,26 @@ test("the page is a secure context with WebHID", async () => {
   await page.close();
 });
 
-test("every method of the control-like object, with events in call order", async () => {
+test("with the browser's own WebHID and no gesture, DevOpen finds no reader and asks no chooser", { timeout: 60000 }, async () => {
+  const page = await chromium.browser.newPage();
+  await page.goto(`${server.url}/web/test/browser/harness.html`); // the load event follows the modules
+  // Run as the page's own script would, without the user activation that
+  // page.evaluate() grants (then the browser would show its chooser).
+  const session = await page.createCDPSession();
+  const { result } = await session.send("Runtime.evaluate", {
+    expression: `(async () => {
+      const refusal = await navigator.hid.requestDevice({ filters: [] }).then(() => "shown", (error) => error.name);
+      return { refusal, handle: await window.library.createControlLike().DevOpen() };
+    })()`,
+    awaitPromise: true,
+    returnByValue: true,
+    userGesture: false,
+  });
+  assert.deepEqual(result.value, { refusal: "SecurityError", handle: 0 });
+  await page.close();
+});
+
+test("every method of the control-like object, with events in call order", { timeout: 60000 }, async () => {
   const page = await harness("155B 4612 65 delay 40 echo then fixed 9000 then echo then ca 2");
   const result = await page.evaluate(async () => {
     const terminal = window.library.createControlLike();
@@ -64,7 +83,10 @@ test("every method of the control-like object, with events in call order", async
     await terminal.DevCallAsync("");
     await terminal.DevCallAsync("BwgJ");
     const callsReturnedBeforeEvents = events.length === 0;
-    await new Promise((resolve) => setTimeout(resolve, 300));
+    await new Promise(function wait(resolve) {
+      if (events.length >= 3) resolve();
+      else setTimeout(() => wait(resolve), 10);
+    });
     const certificate = btoa(String.fromCharCode(...Array.from({ length: 300 }, (_, i) => i % 251)));
     const loaded = await terminal.LoadCA(2, certificate);
     const unknownVariant = await terminal.LoadCA(3, certificate);
@@ -89,7 +111,7 @@ test("every method of the control-like object, with events in call order", async
   await page.close();
 });
 
-test("the certificate methods give the shared vectors' texts in the browser", async () => {
+test("the certificate methods give the shared vectors' texts in the browser", { timeout: 60000 }, async () => {
   const page = await harness("");
   const got = await page.evaluate((texts) => texts.map((text) =>
     [window.library.x509ValidDate(text), window.library.x509Sn(text)]), vectors.certificates.map((v) => v.text));
@@ -97,7 +119,7 @@ test("the certificate methods give the shared vectors' texts in the browser", as
   await page.close();
 });
 
-test("closing with calls pending and unplugging end the calls with empty answers", async () => {
+test("closing with calls pending and unplugging end the calls with empty answers", { timeout: 60000 }, async () => {
   const page = await harness("155B 4612 65 silent\n6A8A 0801 9 silent");
   const result = await page.evaluate(async () => {
     const connection = await window.library.openReader();
@@ -124,7 +146,7 @@ test("closing with calls pending and unplugging end the calls with empty answers
   await page.close();
 });
 
-test("the demo page, moved from the control by adding await, runs the whole road", async () => {
+test("the demo page, moved from the control by adding await, runs the whole road", { timeout: 60000 }, async () => {
   const page = await chromium.browser.newPage();
   const lines = await runDemoPage(page, server.url);
   assert.deepEqual(lines, [
