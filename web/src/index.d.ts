@@ -32,6 +32,9 @@ export const READER_IDENTITIES: ReadonlyArray<{ readonly vendorId: number; reado
 /** Every command and every answer fits a buffer of this many bytes (4096). */
 export const MESSAGE_BUFFER_SIZE: number;
 
+/** Unanswered asynchronous calls a connection takes (1024); beyond them callAsync answers "". */
+export const MAX_OUTSTANDING_ASYNC_CALLS: number;
+
 /** Result codes of loadCA / LoadCA. */
 export const CaResult: Readonly<{
   LOADED: 0;

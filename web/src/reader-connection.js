@@ -17,6 +17,9 @@ export const MESSAGE_BUFFER_SIZE = 4096;
 // An asynchronous call's command text is copied into a buffer of
 // MESSAGE_BUFFER_SIZE characters with its terminator: longer text is not sent.
 const ASYNC_TEXT_LIMIT = MESSAGE_BUFFER_SIZE - 1;
+// Asynchronous calls waiting for their answer at most; a page that calls in
+// a loop without waiting for the events gets "" beyond it, not unbounded memory.
+export const MAX_OUTSTANDING_ASYNC_CALLS = 1024;
 
 export const ASYNC_EVENT = "DevCallAsyncBack";
 
@@ -32,6 +35,7 @@ export class ReaderConnection extends EventTarget {
   #link;
   #closed = false;
   #tail = Promise.resolve(); // the last exchange queued: one at a time, in call order
+  #outstanding = 0; // asynchronous calls not yet answered
   #onDisconnect = (event) => {
     if (event.device === this.#device) this.close();
   };
@@ -96,13 +100,18 @@ export class ReaderConnection extends EventTarget {
   /**
    * Starts the same exchange and returns at once; the answer comes as a
    * "DevCallAsyncBack" event (a CustomEvent whose detail is the answer),
-   * in call order. Text longer than 4095 characters is answered with "".
-   * The Promise returned settles with the answer once the event was dispatched.
+   * in call order. Text longer than 4095 characters, and a call beyond
+   * MAX_OUTSTANDING_ASYNC_CALLS unanswered ones, is answered with "" and
+   * nothing is sent. The Promise returned settles with the answer once the
+   * event was dispatched.
    */
   callAsync(commandBase64) {
     const text = toText(commandBase64);
-    const answer = text.length > ASYNC_TEXT_LIMIT ? this.#inTurn(async () => "", "") : this.#exchange(text);
+    const refused = text.length > ASYNC_TEXT_LIMIT || this.#outstanding >= MAX_OUTSTANDING_ASYNC_CALLS;
+    this.#outstanding++;
+    const answer = refused ? this.#inTurn(async () => "", "") : this.#exchange(text);
     return answer.then((backData) => {
+      this.#outstanding--;
       this.dispatchEvent(new CustomEvent(ASYNC_EVENT, { detail: backData }));
       return backData;
     });

@@ -99,6 +99,16 @@ test("asynchronous answers come as events in call order, one exchange at a time"
   assert.deepEqual(reader.received.map((m) => b64(m)), ["AQ==", "AgI=", "AwMD"]);
 });
 
+test("asynchronous calls beyond the bound are answered empty, in their turn, and not sent", { timeout: 20000 }, async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("155B 4612 65 echo");
+  const connection = await openReader({ hid });
+  const answers = await Promise.all(Array.from({ length: 1026 }, () => connection.callAsync("AQID")));
+  assert.deepEqual(answers.slice(1022), ["AQID", "AQID", "", ""]);
+  assert.equal(reader.received.length, 1024);
+  assert.equal(await connection.callAsync("AQID"), "AQID", "answered calls leave room");
+});
+
 test("closing ends pending calls with empty answers; unplugging closes the connection", { timeout: 20000 }, async () => {
   const hid = new SimulatedHid();
   hid.attach("155B 4612 65 silent");
