@@ -5,8 +5,10 @@
 # simulated readers of a configuration file, and a time zone far from UTC
 # so that a local-time conversion cannot hide. The Wine prefix and display
 # come from the calling shell (scripts/wine-env).
-include_guard(GLOBAL)
+# GoogleTest first, in every including directory: gtest_discover_tests
+# finds its helper script through a variable of the including scope.
 include(GoogleTest)
+include_guard(GLOBAL)
 
 # veldorinctl_run_under_wine(<target> <config file>): <target> is built
 # beside the fakes, and CTest runs it (and lists its tests) under Wine.
