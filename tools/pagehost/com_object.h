@@ -29,14 +29,21 @@ HRESULT Barrier(Body&& body) noexcept {
 
 // An object's identity and reference count. `Find` names the interfaces it
 // answers: it returns the pointer for `iid` or null.
+//
+// Every object alive is counted, so that pagehost can tell, once a page has
+// closed, that everything it made was let go (and so that a control holding
+// one of pagehost's sites was released too).
 class RefCounted {
 public:
-    RefCounted() = default;
+    RefCounted() { ++live_; }
     RefCounted(const RefCounted&) = delete;
     RefCounted& operator=(const RefCounted&) = delete;
 
+    // pagehost's COM objects not yet destroyed, in the whole process.
+    static long Live() { return live_; }
+
 protected:
-    virtual ~RefCounted() = default;
+    virtual ~RefCounted() { --live_; }
     ULONG AddRefImpl() { return ++references_; }
     ULONG ReleaseImpl() {
         const ULONG left = --references_;
@@ -46,13 +53,17 @@ protected:
 
 private:
     std::atomic<ULONG> references_{1};
+    static inline std::atomic<long> live_{0};
 };
 
 // Creates `T` holding the one first reference, owned by the ComPtr.
 template <typename T, typename... Args>
 ComPtr<T> MakeCom(Args&&... args) {
     ComPtr<T> object;
-    object.Attach(new T(std::forward<Args>(args)...));
+    // Handed over without AddRef: the new object's one reference becomes
+    // the pointer's. (MinGW's ComPtr::Attach adds a reference, so it would
+    // leak the object.)
+    *object.ReleaseAndGetAddressOf() = new T(std::forward<Args>(args)...);
     return object;
 }
 

@@ -13,12 +13,19 @@ void Note(const std::string& id, const char* what, HRESULT outcome) {
     std::fprintf(stderr, "pagehost: %s: %s (0x%08lX)\n", id.c_str(), what, static_cast<unsigned long>(outcome));
 }
 
-// The class object of `classId`, from `modulePath` when one is given (kept
-// loaded for the life of the process), else through the registry.
-HRESULT ClassFactory(const CLSID& classId, const std::wstring& modulePath, ComPtr<IClassFactory>& factory) {
-    if (modulePath.empty())
-        return CoGetClassObject(classId, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(factory.ReleaseAndGetAddressOf()));
-    const HMODULE module = LoadLibraryW(modulePath.c_str());
+// The class object of `classId`, from `modulePath` when one is given, else
+// through the registry; either way its module is held in `modules`.
+HRESULT ClassFactory(const CLSID& classId, const std::wstring& modulePath, ServerModules& modules,
+                     ComPtr<IClassFactory>& factory) {
+    if (modulePath.empty()) {
+        const HRESULT outcome =
+            CoGetClassObject(classId, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(factory.ReleaseAndGetAddressOf()));
+        if (SUCCEEDED(outcome) && !modules.OfRegisteredClass(classId))
+            std::fprintf(stderr,
+                         "pagehost: the module of a registered class is not found; its unloading is not checked\n");
+        return outcome;
+    }
+    const HMODULE module = modules.Load(modulePath);
     if (!module) return HRESULT_FROM_WIN32(GetLastError());
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     const auto entry =
@@ -55,7 +62,7 @@ HostedControl::~HostedControl() {
 }
 
 std::unique_ptr<HostedControl> HostedControl::Create(const PageObject& object, HWND window, RECT area,
-                                                     const HostOptions& options) {
+                                                     const HostOptions& options, ServerModules& modules) {
     CLSID classId{};
     const std::wstring braced = L"{" + Widen(object.classId) + L"}";
     if (FAILED(CLSIDFromString(braced.c_str(), &classId))) {
@@ -65,7 +72,7 @@ std::unique_ptr<HostedControl> HostedControl::Create(const PageObject& object, H
     }
     ComPtr<IClassFactory> factory;
     ComPtr<IUnknown> instance;
-    HRESULT outcome = ClassFactory(classId, options.modulePath, factory);
+    HRESULT outcome = ClassFactory(classId, options.modulePath, modules, factory);
     if (SUCCEEDED(outcome)) outcome = factory->CreateInstance(nullptr, IID_PPV_ARGS(&instance));
     if (FAILED(outcome)) {
         Note(object.id, "the object could not be created", outcome);

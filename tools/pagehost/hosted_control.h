@@ -14,6 +14,7 @@
 #include "tools/pagehost/event_handlers.h"
 #include "tools/pagehost/event_sink.h"
 #include "tools/pagehost/page.h"
+#include "tools/pagehost/server_modules.h"
 
 namespace pagehost {
 
@@ -25,9 +26,10 @@ struct HostOptions {
 class HostedControl {
 public:
     // Null (and a message on stderr) when the object cannot be created or
-    // refuses to be initialised.
+    // refuses to be initialised. The module that serves it is held in
+    // `modules`.
     static std::unique_ptr<HostedControl> Create(const PageObject& object, HWND window, RECT area,
-                                                 const HostOptions& options);
+                                                 const HostOptions& options, ServerModules& modules);
     ~HostedControl();
     HostedControl(const HostedControl&) = delete;
     HostedControl& operator=(const HostedControl&) = delete;

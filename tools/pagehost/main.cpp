@@ -8,10 +8,12 @@
 // engine; `host` gives them echo, exit, wait, threadId and the simulated
 // readers (host.sim). The exit code is the one the page gives host.exit();
 // 2: a script error; 3: the page did not exit in time; 4: the page could
-// not be loaded; 5: closing it did not end in time. --hidden keeps the page
-// window from being shown; --linger keeps it shown S seconds after the page
-// exits (for a screenshot); --verbose tells each step of the handshake and
-// how long closing the page took.
+// not be loaded; 5: closing it did not end in time; 6: after closing, an
+// object was still alive or a control's module could not unload. --hidden
+// keeps the page window from being shown; --linger keeps it shown S seconds
+// after the page exits (for a screenshot); --verbose tells each step of the
+// handshake, how long closing the page took and that everything was
+// released.
 #include <windows.h>
 
 #include <cstdio>

@@ -80,9 +80,11 @@ public:
 private:
     bool Load(const Page& page);
     void Close();
+    bool AllReleased() const;
 
     const RunOptions& options_;
     PageSession session_;
+    ServerModules modules_;  // first: held until everything else is gone
     std::unique_ptr<PageWindow> window_;
     std::unique_ptr<ScriptEngine> engine_;
     std::vector<std::unique_ptr<HostedControl>> controls_;
@@ -98,8 +100,8 @@ bool PageRun::Load(const Page& page) {
     if (!engine_->Start()) return false;
     engine_->AddNamedItem(L"host", MakeHostObject(session_, LoadSimObject()).Get());
     for (const PageObject& object : page.objects) {
-        auto control = HostedControl::Create(object, window_->Handle(),
-                                             window_->PlaceControl(object.width, object.height), options_.host);
+        auto control = HostedControl::Create(
+            object, window_->Handle(), window_->PlaceControl(object.width, object.height), options_.host, modules_);
         if (!control) return false;
         ScriptEngine* engine = engine_.get();
         if (!control->ConnectEvents(bindings, session_, [engine](const std::wstring& name, DISPPARAMS* arguments) {
@@ -119,6 +121,31 @@ void PageRun::Close() {
     if (engine_) engine_->Close();
     engine_.reset();
     window_.reset();
+}
+
+// After closing, nothing pagehost made may still be alive (a site or sink
+// kept alive would keep its control alive too), and every control module
+// must be ready to unload, which it is only when all its objects are gone.
+bool PageRun::AllReleased() const {
+    bool released = true;
+    if (const long live = RefCounted::Live(); live != 0) {
+        std::fprintf(stderr, "pagehost: not released after closing the page: %ld of pagehost's own objects\n", live);
+        released = false;
+    }
+    for (const auto& [path, canUnload] : modules_.AskCanUnloadNow()) {
+        if (canUnload == S_OK) {
+            if (options_.host.verbose)
+                std::fprintf(stderr, "pagehost: %s can unload now (DllCanUnloadNow: S_OK)\n", Narrow(path).c_str());
+            continue;
+        }
+        std::fprintf(stderr,
+                     "pagehost: not released after closing the page: %s cannot unload (DllCanUnloadNow: 0x%08lX)\n",
+                     Narrow(path).c_str(), static_cast<unsigned long>(canUnload));
+        released = false;
+    }
+    if (released && options_.host.verbose)
+        std::fprintf(stderr, "pagehost: every object made for the page was destroyed\n");
+    return released;
 }
 
 int PageRun::Run() {
@@ -158,6 +185,7 @@ int PageRun::Run() {
         std::fprintf(stderr, "pagehost: closed the page in %lld ms\n",
                      static_cast<long long>(
                          std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - closing).count()));
+    if (!AllReleased()) exitCode = kNotReleasedExitCode;
     watchdog.Disarm();
     return exitCode;
 }

@@ -21,6 +21,9 @@ struct RunOptions {
 constexpr int kTimedOutExitCode = 3;
 constexpr int kLoadFailedExitCode = 4;
 constexpr int kCloseTimedOutExitCode = 5;
+// After closing, an object was still alive or a control's module could not
+// unload. It outranks the page's own code.
+constexpr int kNotReleasedExitCode = 6;
 
 int RunPage(const RunOptions& options);
 
