@@ -7,12 +7,12 @@
 #include "control/win32/about_box.h"
 #include "device/win32/hid_discovery.h"
 #include "framework/text_conversion.h"
+#include "resources/dispids.h"
 #include "resources/guids.h"
 #include "resources/resource.h"
 
 namespace {
 
-constexpr DISPID eventidDevCallAsyncBack = 1;
 // The version this code saves: major 1 in the high word, minor 0.
 constexpr DWORD kVersion = 0x10000;
 constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
@@ -28,24 +28,24 @@ UniqueBstr NullableResult(const std::optional<std::string>& text) {
 const CRuntimeClass CVELDORINCTLCtrl::classCVELDORINCTLCtrl{"CVELDORINCTLCtrl", &COleControl::classCOleControl,
                                                             &CreateObjectOf<CVELDORINCTLCtrl>};
 
-// The order is binding: an entry without an explicit DISPID is reached by its
-// position, and pages call DevOpen..GetX509Sn as 1..7.
+// Every entry names its DISPID, the one the type library gives it
+// (resources/dispids.h): pages call by these numbers.
 namespace {
 constexpr DispatchEntry kDispatchEntries[] = {
-    DispFunction<&CVELDORINCTLCtrl::DevOpen>(L"DevOpen"),
-    DispFunction<&CVELDORINCTLCtrl::DevClose>(L"DevClose"),
-    DispFunction<&CVELDORINCTLCtrl::DevCall>(L"DevCall"),
-    DispFunction<&CVELDORINCTLCtrl::DevCallAsync>(L"DevCallAsync"),
-    DispFunction<&CVELDORINCTLCtrl::GetX509ValidDate>(L"GetX509ValidDate"),
-    DispFunction<&CVELDORINCTLCtrl::LoadCA>(L"LoadCA"),
-    DispFunction<&CVELDORINCTLCtrl::GetX509Sn>(L"GetX509Sn"),
+    DispFunction<&CVELDORINCTLCtrl::DevOpen>(L"DevOpen", DISPID_DEVOPEN),
+    DispFunction<&CVELDORINCTLCtrl::DevClose>(L"DevClose", DISPID_DEVCLOSE),
+    DispFunction<&CVELDORINCTLCtrl::DevCall>(L"DevCall", DISPID_DEVCALL),
+    DispFunction<&CVELDORINCTLCtrl::DevCallAsync>(L"DevCallAsync", DISPID_DEVCALLASYNC),
+    DispFunction<&CVELDORINCTLCtrl::GetX509ValidDate>(L"GetX509ValidDate", DISPID_GETX509VALIDDATE),
+    DispFunction<&CVELDORINCTLCtrl::LoadCA>(L"LoadCA", DISPID_LOADCA),
+    DispFunction<&CVELDORINCTLCtrl::GetX509Sn>(L"GetX509Sn", DISPID_GETX509SN),
     DispFunction<&CVELDORINCTLCtrl::AboutBox>(L"AboutBox", DISPID_ABOUTBOX),
     DispStockFunction<&COleControl::DoClick>(L"DoClick", DISPID_DOCLICK),
 };
 
 constexpr VARTYPE kDevCallAsyncBackParams[] = {VTS_BSTR};
 constexpr EventEntry kEventEntries[] = {
-    {L"DevCallAsyncBack", std::nullopt, kDevCallAsyncBackParams, false},
+    {L"DevCallAsyncBack", DISPID_DEVCALLASYNCBACK, kDevCallAsyncBackParams, false},
 };
 }  // namespace
 
@@ -147,7 +147,7 @@ void CVELDORINCTLCtrl::AboutBox() {
 }
 
 void CVELDORINCTLCtrl::FireDevCallAsyncBack(const char* backData) {
-    FireEvent(eventidDevCallAsyncBack, {backData});
+    FireEvent(DISPID_DEVCALLASYNCBACK, {backData});
 }
 
 void CVELDORINCTLCtrl::OnAnswersArrived() {

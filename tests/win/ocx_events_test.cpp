@@ -7,6 +7,7 @@
 
 #include <chrono>
 
+#include "resources/dispids.h"
 #include "tests/win/ocx_client.h"
 #include "tests/win/simulated_readers.h"
 
@@ -40,14 +41,14 @@ protected:
     }
 
     long Open() {
-        auto opened = Call(control.Get(), 1);
+        auto opened = Call(control.Get(), DISPID_DEVOPEN);
         EXPECT_NE(opened->result->lVal, 0);
         return opened->result->lVal;
     }
 
     void CallAsync(const wchar_t* command) {
         UniqueVariant text = Text(command);
-        EXPECT_EQ(Call(control.Get(), 4, {&text})->hr, S_OK);
+        EXPECT_EQ(Call(control.Get(), DISPID_DEVCALLASYNC, {&text})->hr, S_OK);
     }
 
     Apartment apartment;
@@ -206,7 +207,7 @@ TEST_F(OcxEvents, AnswerArrivesOnTheControlThreadOnlyWhenItPumps) {
     ASSERT_EQ(calls.size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(calls[i].sink, i == 0 ? "a" : "b");
-        EXPECT_EQ(calls[i].dispid, 1);
+        EXPECT_EQ(calls[i].dispid, DISPID_DEVCALLASYNCBACK);
         EXPECT_EQ(calls[i].text, L"AQID");
         EXPECT_EQ(calls[i].argumentCount, 1u);
         EXPECT_EQ(calls[i].flags, DISPATCH_METHOD);

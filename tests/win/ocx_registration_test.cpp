@@ -14,6 +14,7 @@
 
 #include "framework/registry.h"
 #include "module/component_categories.h"
+#include "resources/dispids.h"
 #include "tests/win/ocx_client.h"
 
 namespace veldorinctl::test {
@@ -146,7 +147,7 @@ TEST_F(OcxRegistered, ContainerCreatesTheControlByProgId) {
     ASSERT_HRESULT_SUCCEEDED(control.As(&persist));
     ASSERT_EQ(persist->InitNew(), S_OK);
     UniqueVariant notDer = Text(L"AQID");
-    EXPECT_TRUE(Call(control.Get(), 5, {&notDer})->IsNullString());
+    EXPECT_TRUE(Call(control.Get(), DISPID_GETX509VALIDDATE, {&notDer})->IsNullString());
 
     // Type information comes from the registered library.
     UINT count = 0;
@@ -174,7 +175,7 @@ TEST_F(OcxRegistered, LocaleLookupGoesThroughTheTypeLibrary) {
     ComPtr<IDispatch> control = CreateControl(ocx);
     ASSERT_TRUE(control);
     const LCID english = 0x409;
-    EXPECT_EQ(IdOf(control.Get(), L"devcall", english), 3);
+    EXPECT_EQ(IdOf(control.Get(), L"devcall", english), DISPID_DEVCALL);
     DISPID ids[2] = {};
     LPOLESTR withParameter[] = {const_cast<LPOLESTR>(L"LoadCA"), const_cast<LPOLESTR>(L"b64CAData")};
     EXPECT_EQ(control->GetIDsOfNames(IID_NULL, withParameter, 2, english, ids), S_OK)

@@ -6,12 +6,14 @@
 #include <gtest/gtest.h>
 #include <oaidl.h>
 #include <oleauto.h>
+#include <olectl.h>
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <string>
 #include <vector>
 
+#include "resources/dispids.h"
 #include "resources/guids.h"
 #include "tests/win/resource_module.h"
 
@@ -202,23 +204,25 @@ TEST_F(TypeLibraryTest, HoldsTheThreeTypesInOrder) {
 }
 
 TEST_F(TypeLibraryTest, DispatchInterfaceMembers) {
-    ExpectMembers(TypeAt(0).Get(), {
-                                       {1, L"DevOpen", {}, VT_I4},
-                                       {2, L"DevClose", {{L"hDev", VT_I4}}, VT_VOID},
-                                       {3, L"DevCall", {{L"cmd", VT_BSTR}}, VT_BSTR},
-                                       {4, L"DevCallAsync", {{L"cmd", VT_BSTR}}, VT_VOID},
-                                       {5, L"GetX509ValidDate", {{L"b64CAData", VT_BSTR}}, VT_BSTR},
-                                       {6, L"LoadCA", {{L"nFlag", VT_I4}, {L"b64CAData", VT_BSTR}}, VT_I4},
-                                       {7, L"GetX509Sn", {{L"b64CAData", VT_BSTR}}, VT_BSTR},
-                                       {-552, L"AboutBox", {}, VT_VOID},
-                                   });
+    ExpectMembers(TypeAt(0).Get(),
+                  {
+                      {DISPID_DEVOPEN, L"DevOpen", {}, VT_I4},
+                      {DISPID_DEVCLOSE, L"DevClose", {{L"hDev", VT_I4}}, VT_VOID},
+                      {DISPID_DEVCALL, L"DevCall", {{L"cmd", VT_BSTR}}, VT_BSTR},
+                      {DISPID_DEVCALLASYNC, L"DevCallAsync", {{L"cmd", VT_BSTR}}, VT_VOID},
+                      {DISPID_GETX509VALIDDATE, L"GetX509ValidDate", {{L"b64CAData", VT_BSTR}}, VT_BSTR},
+                      {DISPID_LOADCA, L"LoadCA", {{L"nFlag", VT_I4}, {L"b64CAData", VT_BSTR}}, VT_I4},
+                      {DISPID_GETX509SN, L"GetX509Sn", {{L"b64CAData", VT_BSTR}}, VT_BSTR},
+                      {DISPID_ABOUTBOX, L"AboutBox", {}, VT_VOID},
+                  });
 }
 
 TEST_F(TypeLibraryTest, EventInterfaceMembers) {
-    ExpectMembers(TypeAt(1).Get(), {
-                                       {1, L"DevCallAsyncBack", {{L"backData", VT_BSTR}}, VT_VOID},
-                                       {-551, L"DoClick", {}, VT_VOID},
-                                   });
+    ExpectMembers(TypeAt(1).Get(),
+                  {
+                      {DISPID_DEVCALLASYNCBACK, L"DevCallAsyncBack", {{L"backData", VT_BSTR}}, VT_VOID},
+                      {DISPID_DOCLICK, L"DoClick", {}, VT_VOID},
+                  });
 }
 
 TEST_F(TypeLibraryTest, DispatchInterfacesDeriveFromStdOleIDispatch) {
