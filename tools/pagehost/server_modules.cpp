@@ -26,7 +26,9 @@ std::wstring InprocServerPath(const CLSID& classId) {
     if (!StringFromGUID2(classId, text, 64)) return {};
     const std::wstring key = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
     DWORD bytes = 0;
-    constexpr DWORD kText = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+    // REG_EXPAND_SZ values come expanded, as REG_SZ: asking for both types
+    // without RRF_NOEXPAND is refused.
+    constexpr DWORD kText = RRF_RT_REG_SZ;
     if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, kText, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
         return {};
     std::wstring path(bytes / sizeof(wchar_t) + 1, L'\0');
