@@ -33,5 +33,5 @@ void ReaderConnection::Close() {
     if (closing_.exchange(true)) return;
     if (link_) link_->hDevice->Cancel();
     std::lock_guard<std::mutex> lock(exchangeMutex_);
-    CloseHidDevice(std::move(device_));
+    CloseHidDevice(device_.release());
 }

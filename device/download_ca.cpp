@@ -10,7 +10,12 @@ namespace {
 constexpr uint8_t kCla = 0x18;
 constexpr uint8_t kIns = 0xC6;
 constexpr uint8_t kLastBlockNumber = 63;
+// The command and answer areas are 2048 bytes each, as the download has always
+// worked: far more than the longest command (kCaBlockSize + 6 = 134 bytes)
+// and the two-byte answer. The answer area also bounds ReadHidMessage, so a
+// reader that answers with more is refused, not written past the area.
 constexpr size_t kAreaSize = 2048;
+static_assert(kAreaSize >= kCaBlockSize + 6);
 
 enum class Answer { Accepted, Refused, Malformed, Lost };
 

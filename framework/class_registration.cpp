@@ -3,6 +3,7 @@
 #include <string>
 
 #include "framework/registry.h"
+#include "win32/module_file_name.h"
 
 namespace {
 
@@ -37,13 +38,12 @@ bool SetDefault(const std::string& key, const std::string& data) {
 
 BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName, UINT idBitmap,
                                 int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor, WORD verMinor) {
-    // Registration reports failure by its result, never by an exception.
-    try {
+    return RegistrationEntry([&]() -> BOOL {
         if (regFlags & ~kSupportedFlags) return FALSE;
         const std::string classId = GuidToRegistryText(clsid);
         const std::string classKey = ClassKey(clsid);
         const std::string typeName = TypeName(instance, idTypeName, classId);
-        const std::string modulePath = ModuleFileNameA(instance);
+        const std::string modulePath = ModuleFileName<char>(instance);
         if (modulePath.empty()) return FALSE;
 
         bool written = SetDefault(classKey, typeName);
@@ -63,17 +63,14 @@ BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progI
                 written && SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
         }
         return written ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }
 
 BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT idTypeName, int regFlags) {
-    // Registration reports failure by its result, never by an exception.
-    try {
+    return RegistrationEntry([&]() -> BOOL {
         if (regFlags & ~kSupportedFlags) return FALSE;
         const std::string classKey = ClassKey(clsid);
-        const std::string modulePath = ModuleFileNameA(instance);
+        const std::string modulePath = ModuleFileName<char>(instance);
         if (modulePath.empty()) return FALSE;
         bool written = SetDefault(classKey, TypeName(instance, idTypeName, GuidToRegistryText(clsid))) &&
                        SetDefault(classKey + "\\InprocServer32", modulePath);
@@ -82,14 +79,11 @@ BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT id
                 written && SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
         }
         return written ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }
 
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR progId) {
-    // Registration reports failure by its result, never by an exception.
-    try {
+    return RegistrationEntry([&]() -> BOOL {
         const std::string classKey = ClassKey(clsid);
         if (RegistryKeyExists(HKEY_CLASSES_ROOT, classKey + "\\InprocServer")) {
             // A 16-bit server shares the class id: leave its entries alone.
@@ -100,7 +94,5 @@ BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR progId) {
         bool removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, classKey);
         if (progId) removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, progId) && removed;
         return removed ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }

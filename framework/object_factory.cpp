@@ -1,7 +1,7 @@
 #include "framework/object_factory.h"
 
 #include "framework/cmd_target.h"
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
 #include "framework/module_state.h"
 
 namespace {
@@ -12,9 +12,9 @@ COleObjectFactory* factoryList = nullptr;
 
 }  // namespace
 
-COleObjectFactory::COleObjectFactory(REFCLSID clsid, const CRuntimeClass* runtimeClass, BOOL multiInstance,
+COleObjectFactory::COleObjectFactory(REFCLSID clsid, const CRuntimeClass* runtimeClass, BOOL /*multiInstance*/,
                                      const char* progId)
-    : m_clsid(clsid), m_pRuntimeClass(runtimeClass), m_bMultiInstance(multiInstance), m_progId(progId ? progId : "") {
+    : m_clsid(clsid), m_pRuntimeClass(runtimeClass), m_progId(progId ? progId : "") {
     std::lock_guard<std::mutex> lock(AfxFactoryListLock());
     m_pNextFactory = factoryList;
     factoryList = this;

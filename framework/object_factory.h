@@ -19,6 +19,8 @@
 
 class COleObjectFactory : public IClassFactory {
 public:
+    // `multiInstance` is taken as every factory declares it, and not kept: an
+    // in-process server has no use for it.
     COleObjectFactory(REFCLSID clsid, const CRuntimeClass* runtimeClass, BOOL multiInstance, const char* progId);
     virtual ~COleObjectFactory();
     COleObjectFactory(const COleObjectFactory&) = delete;
@@ -55,7 +57,6 @@ public:
 private:
     const CLSID m_clsid;
     const CRuntimeClass* const m_pRuntimeClass;
-    const BOOL m_bMultiInstance;  // kept for the record: an in-process server has no use for it
     const std::string m_progId;
     std::atomic<ULONG> m_references{1};
     bool m_bRegistered = false;  // guarded by the factory-list lock

@@ -7,7 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
+#include "win32/unique_excepinfo.h"
+#include "win32/window_dc.h"
 #include "framework/dispatch.h"
 #include "framework/enumerator.h"
 #include "framework/text_conversion.h"
@@ -25,10 +27,9 @@ namespace {
 constexpr SIZE kInitialSizePixels{100, 50};
 
 SIZEL PixelsToHimetric(SIZE pixels) {
-    HDC screen = ::GetDC(nullptr);
-    const int dpiX = screen ? ::GetDeviceCaps(screen, LOGPIXELSX) : 96;
-    const int dpiY = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ::ReleaseDC(nullptr, screen);
+    const WindowDC screen(nullptr);
+    const int dpiX = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : 96;
+    const int dpiY = screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
     return SIZEL{::MulDiv(pixels.cx, 2540, dpiX > 0 ? dpiX : 96), ::MulDiv(pixels.cy, 2540, dpiY > 0 ? dpiY : 96)};
 }
 
@@ -232,13 +233,10 @@ private:
 void InvokeSink(IDispatch* sink, DISPID dispid, std::initializer_list<EventArgument> arguments) {
     EventArguments values(arguments);
     DISPPARAMS params = values.Params();
-    EXCEPINFO exception{};
-    UINT argError = 0;
-    sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, &exception, &argError);
     // A sink that reports an exception hands us its strings.
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
+    UniqueExcepInfo exception;
+    UINT argError = 0;
+    sink->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, exception.put(), &argError);
 }
 
 }  // namespace

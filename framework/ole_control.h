@@ -39,6 +39,7 @@
 #include "framework/prop_exchange.h"
 #include "framework/runtime_class.h"
 #include "framework/unique_window.h"
+#include "framework/window_class.h"
 
 // One argument of an event: a 32-bit integer or 8-bit text (which each sink
 // receives as a new automation string in the firing thread's code page).
@@ -237,6 +238,6 @@ private:
     DWORD viewFlags_ = 0;
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> inPlaceFrame_;
     bool uiActive_ = false;
-    std::shared_ptr<void> windowClass_;  // held while the window lives
-    UniqueWindow window_;                // the in-place window while active; last, so destroyed first
+    ModuleWindowClass::Use windowClass_;  // held while the window lives
+    UniqueWindow window_;                 // the in-place window while active; last, so destroyed first
 };

@@ -1,8 +1,6 @@
 // In-place activation: a child window of the container's window that
 // paints through OnDraw, and the in-place interfaces around it.
-#include <mutex>
-
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
 #include "framework/module_state.h"
 #include "framework/ole_control.h"
 
@@ -10,34 +8,8 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"VeldorinctlControlWindow";
-
-// The window class is registered while any control window lives: a DLL's
-// classes are not unregistered for it when it unloads, and a class left
-// behind would point at code that is gone.
-std::mutex classMutex;
-unsigned classUsers = 0;
-
-void ReleaseWindowClass() {
-    std::lock_guard<std::mutex> lock(classMutex);
-    if (--classUsers == 0) ::UnregisterClassW(kWindowClass, AfxGetInstanceHandle());
-}
-
-std::shared_ptr<void> AcquireWindowClass(WNDPROC procedure) {
-    std::lock_guard<std::mutex> lock(classMutex);
-    if (classUsers == 0) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = AfxGetInstanceHandle();
-        windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-        windowClass.lpszClassName = kWindowClass;
-        if (!::RegisterClassExW(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return nullptr;
-    }
-    ++classUsers;
-    return std::shared_ptr<void>(&classUsers, [](void*) { ReleaseWindowClass(); });
-}
+ModuleWindowClass controlWindowClass(L"VeldorinctlControlWindow", CS_HREDRAW | CS_VREDRAW,
+                                     MAKEINTRESOURCEW(32512));  // IDC_ARROW
 
 }  // namespace
 
@@ -73,11 +45,11 @@ void COleControl::OnPaint(HWND window) {
 }
 
 HRESULT COleControl::CreateInPlaceWindow(HWND parent, const RECT& position) {
-    auto windowClass = AcquireWindowClass(&WindowProc);
+    ModuleWindowClass::Use windowClass = controlWindowClass.Acquire(&WindowProc);
     if (!windowClass) return HRESULT_FROM_WIN32(::GetLastError());
-    UniqueWindow window(::CreateWindowExW(0, kWindowClass, L"", WS_CHILD | WS_CLIPSIBLINGS, position.left, position.top,
-                                          position.right - position.left, position.bottom - position.top, parent,
-                                          nullptr, AfxGetInstanceHandle(), nullptr));
+    UniqueWindow window(::CreateWindowExW(0, controlWindowClass.Name(), L"", WS_CHILD | WS_CLIPSIBLINGS, position.left,
+                                          position.top, position.right - position.left, position.bottom - position.top,
+                                          parent, nullptr, AfxGetInstanceHandle(), nullptr));
     if (!window) return HRESULT_FROM_WIN32(::GetLastError());
     ::SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     windowClass_ = std::move(windowClass);

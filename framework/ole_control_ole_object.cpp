@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
+#include "win32/task_memory.h"
 #include "framework/module_state.h"
 #include "framework/ole_control.h"
 #include "framework/resource_string.h"
+#include "framework/unique_variant.h"
 #include "framework/verb_enumerator.h"
 
 using Microsoft::WRL::ComPtr;
@@ -21,12 +23,6 @@ namespace {
 constexpr LONG kPropertiesVerb = 0;
 constexpr UINT kPropertiesVerbNameId = 0xFE41;
 constexpr wchar_t kUnknownVerbName[] = L"<unknown verb>";
-
-LPOLESTR CopyToTaskMemory(const std::wstring& text) {
-    auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
-    if (copy) std::copy(text.c_str(), text.c_str() + text.size() + 1, copy);
-    return copy;
-}
 
 }  // namespace
 
@@ -242,14 +238,11 @@ LCID COleControl::AmbientLocale() const {
     ComPtr<IDispatch> ambient;
     if (!clientSite_ || FAILED(clientSite_.As(&ambient))) return ::GetUserDefaultLCID();
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    VARIANT value;
-    ::VariantInit(&value);
-    HRESULT hr =
-        ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &value, nullptr, nullptr);
-    if (SUCCEEDED(hr)) hr = ::VariantChangeType(&value, &value, 0, VT_I4);
-    const LCID locale = SUCCEEDED(hr) ? static_cast<LCID>(value.lVal) : ::GetUserDefaultLCID();
-    ::VariantClear(&value);
-    return locale;
+    UniqueVariant value;
+    HRESULT hr = ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.put(),
+                                 nullptr, nullptr);
+    if (SUCCEEDED(hr)) hr = ::VariantChangeType(value.get(), value.get(), 0, VT_I4);
+    return SUCCEEDED(hr) ? static_cast<LCID>(value->lVal) : ::GetUserDefaultLCID();
 }
 
 HWND COleControl::SiteWindow() const {

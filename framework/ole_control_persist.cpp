@@ -2,7 +2,7 @@
 // saving, all through DoPropExchange.
 #include <olectl.h>
 
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
 #include "framework/ole_control.h"
 
 using Microsoft::WRL::ComPtr;

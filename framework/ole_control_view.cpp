@@ -1,6 +1,6 @@
 // Drawing: IViewObject2 into a container's device context, and the
 // invalidation that tells the in-place window and view sinks to redraw.
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
 #include "framework/ole_control.h"
 
 void COleControl::OnDraw(HDC, const RECT&, const RECT&) {}

@@ -30,11 +30,10 @@ void CPropbagLoadPropExchange::ExchangeLong(const wchar_t* name, long& value, lo
 }
 
 void CPropbagSavePropExchange::ExchangeLong(const wchar_t* name, long& value, long) {
-    VARIANT stored;
-    ::VariantInit(&stored);
-    stored.vt = VT_I4;
-    stored.lVal = value;
-    if (FAILED(bag_.Write(name, &stored))) Fail();
+    UniqueVariant stored;
+    stored->vt = VT_I4;
+    stored->lVal = value;
+    if (FAILED(bag_.Write(name, stored.get()))) Fail();
 }
 
 void CStreamLoadPropExchange::ExchangeLong(const wchar_t*, long& value, long) {

@@ -3,7 +3,11 @@
 #include <cstring>
 #include <string>
 
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
+#include "win32/selected_object.h"
+#include "win32/task_memory.h"
+#include "win32/unique_gdi_object.h"
+#include "win32/window_dc.h"
 #include "framework/module_state.h"
 #include "framework/resource_string.h"
 
@@ -38,28 +42,21 @@ DialogTemplateSize TemplateSize(HINSTANCE module, UINT id) {
 // units of the template's font, as the dialog manager will lay it out.
 SIZE PageSizeInPixels(HINSTANCE module, UINT id) {
     const DialogTemplateSize units = TemplateSize(module, id);
-    HDC screen = ::GetDC(nullptr);
-    const int height = -::MulDiv(8, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
-    HFONT font =
-        ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Sans Serif");
-    HGDIOBJ previous = font ? ::SelectObject(screen, font) : nullptr;
     TEXTMETRICW metrics{};
-    ::GetTextMetricsW(screen, &metrics);
     SIZE alphabet{};
-    static constexpr wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    ::GetTextExtentPoint32W(screen, kLetters, 52, &alphabet);
-    if (previous) ::SelectObject(screen, previous);
-    if (font) ::DeleteObject(font);
-    ::ReleaseDC(nullptr, screen);
+    {
+        const WindowDC screen(nullptr);
+        const int height = -::MulDiv(8, ::GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+        const UniqueFont font(::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0,
+                                            0, L"MS Sans Serif"));
+        const SelectedObject selected(screen.get(), font.get());
+        ::GetTextMetricsW(screen.get(), &metrics);
+        static constexpr wchar_t kLetters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        ::GetTextExtentPoint32W(screen.get(), kLetters, 52, &alphabet);
+    }
     const int baseX = alphabet.cx > 0 ? (alphabet.cx / 26 + 1) / 2 : 6;
     const int baseY = metrics.tmHeight > 0 ? metrics.tmHeight : 13;
     return SIZE{::MulDiv(units.cx, baseX, 4), ::MulDiv(units.cy, baseY, 8)};
-}
-
-LPOLESTR CopyToTaskMemory(const std::wstring& text) {
-    auto* copy = static_cast<LPOLESTR>(::CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
-    if (copy) std::copy(text.c_str(), text.c_str() + text.size() + 1, copy);
-    return copy;
 }
 
 }  // namespace

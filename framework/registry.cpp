@@ -77,16 +77,3 @@ std::string GuidToRegistryText(REFGUID guid) {
     // Hexadecimal digits, braces and dashes: every unit is ASCII.
     return std::string(wide, wide + (length > 0 ? length - 1 : 0));
 }
-
-std::string ModuleFileNameA(HINSTANCE instance) {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameA(instance, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "win32/entry_barrier.h"
+
 // Sets value `name` (null: the key's default value) of `root\subkey`,
 // creating the key when needed.
 bool SetRegistryString(HKEY root, const std::string& subkey, const char* name, const std::string& data);
@@ -22,5 +24,9 @@ std::vector<std::string> RegistrySubkeys(HKEY root, const std::string& subkey);
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", as StringFromGUID2 writes it.
 std::string GuidToRegistryText(REFGUID guid);
-// The module's full file name as GetModuleFileNameA gives it.
-std::string ModuleFileNameA(HINSTANCE instance);
+
+// Registration reports failure by its result, never by an exception.
+template <typename Body>
+BOOL RegistrationEntry(Body&& body) noexcept {
+    return EntryBarrier<BOOL>(body, [](bool) -> BOOL { return FALSE; });
+}

@@ -1,12 +1,9 @@
 #include "framework/text_conversion.h"
 
 #include <climits>
-#include <new>
 #include <stdexcept>
 
-void AfxThrowMemoryException() {
-    throw std::bad_alloc();
-}
+#include "framework/exceptions.h"
 
 namespace {
 

@@ -13,10 +13,6 @@
 
 #include "framework/unique_bstr.h"
 
-// The framework's out-of-memory exception (std::bad_alloc), which the
-// dispatch layer reports to scripts as an automation exception.
-[[noreturn]] void AfxThrowMemoryException();
-
 // `text` as 8-bit text in CP_ACP, converted without flags and without a
 // replacement character of our own (the code page's default stands in for
 // characters it cannot hold). A null BSTR gives nothing, so the method sees
@@ -27,5 +23,5 @@ std::optional<std::string> BstrToAnsiText(BSTR text);
 // A new automation string holding `text` converted from CP_THREAD_ACP: the
 // length is asked for first, then exactly that many units are allocated and
 // filled. Empty text gives an empty string, never a null one. Throws
-// std::bad_alloc when the string cannot be allocated.
+// std::bad_alloc (AfxThrowMemoryException) when the string cannot be allocated.
 UniqueBstr AnsiTextToBstr(std::string_view text);

@@ -7,52 +7,25 @@
 namespace {
 
 constexpr UINT kWakeMessage = WM_APP + 1;
-constexpr wchar_t kWindowClass[] = L"VeldorinctlThreadMailbox";
-
-// The window class lives while any mailbox does: a DLL's classes are not
-// unregistered for it when it unloads, and a class left behind would point
-// at code that is gone.
-std::mutex classMutex;
-unsigned classUsers = 0;
-
-void AcquireWindowClass(WNDPROC procedure) {
-    std::lock_guard<std::mutex> lock(classMutex);
-    if (classUsers == 0) {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = AfxGetInstanceHandle();
-        windowClass.lpszClassName = kWindowClass;
-        if (!::RegisterClassExW(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-            throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "RegisterClassExW");
-        }
-    }
-    ++classUsers;
-}
-
-void ReleaseWindowClass() {
-    std::lock_guard<std::mutex> lock(classMutex);
-    if (--classUsers == 0) ::UnregisterClassW(kWindowClass, AfxGetInstanceHandle());
-}
+ModuleWindowClass mailboxClass(L"VeldorinctlThreadMailbox");
 
 }  // namespace
 
 CThreadMailbox::CThreadMailbox(std::function<void()> onWake) : onWake_(std::move(onWake)) {
-    AcquireWindowClass(&WindowProc);
-    window_.reset(
-        ::CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, AfxGetInstanceHandle(), nullptr));
+    windowClass_ = mailboxClass.Acquire(&WindowProc);
+    if (!windowClass_) {
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "RegisterClassExW");
+    }
+    window_.reset(::CreateWindowExW(0, mailboxClass.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    AfxGetInstanceHandle(), nullptr));
     if (!window_) {
-        const DWORD error = ::GetLastError();
-        ReleaseWindowClass();
-        throw std::system_error(static_cast<int>(error), std::system_category(), "CreateWindowExW");
+        throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateWindowExW");
     }
     ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 CThreadMailbox::~CThreadMailbox() {
     Close();
-    window_.reset();
-    ReleaseWindowClass();
 }
 
 void CThreadMailbox::Post(std::string text) {

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "framework/unique_window.h"
+#include "framework/window_class.h"
 
 class CThreadMailbox {
 public:
@@ -43,5 +44,6 @@ private:
     std::deque<std::string> queue_;
     bool wakePending_ = false;
     bool closed_ = false;
-    UniqueWindow window_;  // last: destroyed first
+    ModuleWindowClass::Use windowClass_;  // outlives the window
+    UniqueWindow window_;                 // last: destroyed first
 };

@@ -8,30 +8,16 @@
 #include <string>
 
 #include "framework/registry.h"
+#include "win32/lent.h"
+#include "win32/module_file_name.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-std::wstring ModuleFileNameW(HINSTANCE instance) {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(instance, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 bool HasId(ITypeLib* library, REFGUID tlid) {
-    TLIBATTR* attributes = nullptr;
-    if (FAILED(library->GetLibAttr(&attributes))) return false;
-    const bool same = IsEqualGUID(attributes->guid, tlid) != FALSE;
-    library->ReleaseTLibAttr(attributes);
-    return same;
+    Lent<ITypeLib, TLIBATTR> attributes(library, &ITypeLib::ReleaseTLibAttr);
+    return SUCCEEDED(library->GetLibAttr(attributes.put())) && IsEqualGUID(attributes->guid, tlid);
 }
 
 // Locale subkeys of a version are hexadecimal numbers; FLAGS and HELPDIR
@@ -75,12 +61,10 @@ bool RemoveInterfaceEntries(ITypeLib* library, REFGUID tlid) {
             continue;
         }
         ComPtr<ITypeInfo> info;
-        TYPEATTR* attributes = nullptr;
-        if (FAILED(library->GetTypeInfo(i, info.GetAddressOf())) || FAILED(info->GetTypeAttr(&attributes))) {
-            continue;
-        }
+        if (FAILED(library->GetTypeInfo(i, info.GetAddressOf()))) continue;
+        Lent<ITypeInfo, TYPEATTR> attributes(info.Get(), &ITypeInfo::ReleaseTypeAttr);
+        if (FAILED(info->GetTypeAttr(attributes.put()))) continue;
         const std::string interfaceKey = "Interface\\" + GuidToRegistryText(attributes->guid);
-        info->ReleaseTypeAttr(attributes);
         const auto owner = GetRegistryString(HKEY_CLASSES_ROOT, interfaceKey + "\\TypeLib", nullptr);
         if (owner && SameText(*owner, libraryId)) {
             removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, interfaceKey) && removed;
@@ -92,9 +76,8 @@ bool RemoveInterfaceEntries(ITypeLib* library, REFGUID tlid) {
 }  // namespace
 
 BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, LPCWSTR helpDir) {
-    // Registration reports failure by its result, never by an exception.
-    try {
-        std::wstring path = ModuleFileNameW(instance);
+    return RegistrationEntry([&]() -> BOOL {
+        std::wstring path = ModuleFileName<wchar_t>(instance);
         if (path.empty()) return FALSE;
         if (fileName) path = path.substr(0, path.find_last_of(L"\\/") + 1) + fileName;
         ComPtr<ITypeLib> library;
@@ -102,14 +85,11 @@ BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, L
         std::wstring directory = helpDir ? helpDir : L"";
         return SUCCEEDED(::RegisterTypeLib(library.Get(), path.data(), helpDir ? directory.data() : nullptr)) ? TRUE
                                                                                                               : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }
 
 BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD verMajor, WORD verMinor, LCID lcid) {
-    // Registration reports failure by its result, never by an exception.
-    try {
+    return RegistrationEntry([&]() -> BOOL {
         // Loaded first: once its keys are gone, the library cannot name its
         // interfaces any more.
         ComPtr<ITypeLib> library;
@@ -125,7 +105,5 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD verMajor, WORD verMinor, LCID lc
             removed = RemoveInterfaceEntries(library.Get(), tlid) && removed;
         }
         return removed ? TRUE : FALSE;
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "framework/enumerator.h"
+#include "win32/task_memory.h"
 
 struct VerbItems {
     struct Stored {
@@ -19,10 +20,7 @@ struct VerbItems {
     };
     using Item = OLEVERB;
     static Item Copy(const Stored& verb) {
-        const size_t bytes = (verb.name.size() + 1) * sizeof(wchar_t);
-        auto* name = static_cast<LPOLESTR>(::CoTaskMemAlloc(bytes));
-        if (name) std::copy(verb.name.c_str(), verb.name.c_str() + verb.name.size() + 1, name);
-        return OLEVERB{verb.verb, name, verb.flags, verb.attributes};
+        return OLEVERB{verb.verb, CopyToTaskMemory(verb.name), verb.flags, verb.attributes};
     }
 };
 using CEnumOleVerbs = CEnumerator<IEnumOLEVERB, IID_IEnumOLEVERB, VerbItems>;

@@ -5,7 +5,7 @@
 #include <objbase.h>
 #include <olectl.h>
 
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
 #include "framework/control_module.h"
 #include "module/self_registration.h"
 

@@ -14,7 +14,6 @@ namespace {
 constexpr char kControlProgId[] = "VELDORINCTL.VELDORINCTLCtrl.1";
 // Held by the page's factory, never written to the registry.
 constexpr char kPropPageProgId[] = "VELDORINCTL.VELDORINCTLPropPage.1";
-constexpr DWORD kControlMiscStatus = 0x20191;
 
 }  // namespace
 
@@ -26,7 +25,7 @@ CVELDORINCTLCtrl::CVELDORINCTLCtrlFactory::~CVELDORINCTLCtrlFactory() = default;
 BOOL CVELDORINCTLCtrl::CVELDORINCTLCtrlFactory::UpdateRegistry(BOOL bRegister) {
     if (!bRegister) return AfxOleUnregisterClass(GetClassID(), GetProgID());
     return AfxOleRegisterControlClass(AfxGetInstanceHandle(), GetClassID(), GetProgID(), IDS_VELDORINCTL,
-                                      IDB_VELDORINCTL, afxRegApartmentThreading, kControlMiscStatus,
+                                      IDB_VELDORINCTL, afxRegApartmentThreading, CVELDORINCTLCtrl::kMiscStatus,
                                       LIBID_VELDORINCTLLib, kVeldorinctlTypeLibMajor, kVeldorinctlTypeLibMinor);
 }
 

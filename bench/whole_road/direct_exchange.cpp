@@ -41,6 +41,6 @@ int main(int count, char** arguments) {
     }
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     std::printf("direct: %d calls of %d bytes in %.0f ms: %.0f calls/s\n", calls, bytes, ms, calls * 1000.0 / ms);
-    CloseHidDevice(std::move(reader));
+    CloseHidDevice(reader.release());
     return 0;
 }

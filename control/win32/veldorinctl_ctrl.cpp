@@ -15,9 +15,6 @@ namespace {
 
 // The version this code saves: major 1 in the high word, minor 0.
 constexpr DWORD kVersion = 0x10000;
-constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
-                              OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
-static_assert(kMiscStatus == 0x20191);
 
 UniqueBstr NullableResult(const std::optional<std::string>& text) {
     return text ? AnsiTextToBstr(*text) : UniqueBstr();

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <oleidl.h>
+
 #include "control/control_methods.h"
 #include "framework/object_factory.h"
 #include "framework/ole_control.h"
@@ -23,6 +25,11 @@ public:
     ~CVELDORINCTLCtrl() override;
 
     static const CRuntimeClass classCVELDORINCTLCtrl;
+
+    // What the control tells containers of itself (IOleObject::GetMiscStatus
+    // and the MiscStatus registry key).
+    static constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
+                                         OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
 
     // The control's class factory; its one instance and its registration
     // belong to the module.

@@ -208,3 +208,32 @@ TEST(HidDevice, RefusesReportLengthsTheFramingCannotCarry) {
 }
 
 }  // namespace
+
+namespace {
+
+// A link that notes, when it is destroyed, whether the record still held its
+// interface detail: closing must end the link first and free the detail after.
+class ClosingOrderLink : public ReportLink {
+public:
+    ClosingOrderLink(const HidDevice** device, bool* detailAtClose) : device_(device), detailAtClose_(detailAtClose) {}
+    ~ClosingOrderLink() override { *detailAtClose_ = (*device_)->pDetail != nullptr; }
+    bool WriteReport(const uint8_t*, size_t) override { return true; }
+    bool ReadReport(uint8_t*, size_t) override { return false; }
+    void Cancel() override {}
+
+private:
+    const HidDevice** device_;
+    bool* detailAtClose_;
+};
+
+}  // namespace
+
+TEST(CloseHidDevice, ClosesTheLinkBeforeFreeingTheDetail) {
+    const HidDevice* device = nullptr;
+    bool detailAtClose = false;
+    HidDevicePtr opened = MakeHidDevice("memory", std::make_unique<ClosingOrderLink>(&device, &detailAtClose), 65);
+    ASSERT_TRUE(opened);
+    device = opened.get();
+    CloseHidDevice(opened.release());
+    EXPECT_TRUE(detailAtClose);
+}

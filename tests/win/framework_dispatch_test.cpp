@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "framework/exceptions.h"
 #include "framework/ole_control.h"
 #include "framework/text_conversion.h"
 #include "tests/win/ocx_client.h"
@@ -85,10 +86,10 @@ TEST_F(FrameworkDispatch, ExceptionsInHandlersBecomeAutomationExceptions) {
     for (const auto& [dispid, code] : cases) {
         auto outcome = Call(dispatch.Get(), dispid);
         EXPECT_EQ(outcome->hr, DISP_E_EXCEPTION);
-        EXPECT_EQ(outcome->exception.wCode, code);
-        EXPECT_EQ(outcome->exception.scode, 0);
-        EXPECT_EQ(outcome->exception.bstrDescription, nullptr) << "no description text";
-        EXPECT_EQ(outcome->exception.bstrSource, nullptr);
+        EXPECT_EQ(outcome->exception->wCode, code);
+        EXPECT_EQ(outcome->exception->scode, 0);
+        EXPECT_EQ(outcome->exception->bstrDescription, nullptr) << "no description text";
+        EXPECT_EQ(outcome->exception->bstrSource, nullptr);
         EXPECT_EQ(outcome->result->vt, VT_EMPTY);
     }
     DISPPARAMS none{};

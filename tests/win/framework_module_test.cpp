@@ -13,6 +13,7 @@
 #include "framework/thread_mailbox.h"
 #include "framework/typelib_registration.h"
 #include "tests/win/ocx_client.h"
+#include "win32/module_file_name.h"
 
 namespace veldorinctl::test {
 namespace {
@@ -90,13 +91,13 @@ TEST_F(FrameworkRegistration, RegisteringReplacesValuesAndKeepsOtherSubkeys) {
     ASSERT_TRUE(AfxOleRegisterControlClass(Self(), kTestClass, kTestProgId, 0xFFF0, 3, afxRegApartmentThreading,
                                            0x20191, kTestClass, 2, 5));
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey + "\\InprocServer32", nullptr),
-              ModuleFileNameA(Self()));
+              ModuleFileName<char>(Self()));
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey + "\\Extra", nullptr), "kept");
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey, nullptr), GuidToRegistryText(kTestClass))
         << "a missing type name string is stood in for by the class id";
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey + "\\Version", nullptr), "2.5");
     EXPECT_EQ(GetRegistryString(HKEY_CLASSES_ROOT, kTestClassKey + "\\ToolboxBitmap32", nullptr),
-              ModuleFileNameA(Self()) + ", 3");
+              ModuleFileName<char>(Self()) + ", 3");
     EXPECT_FALSE(
         AfxOleRegisterControlClass(Self(), kTestClass, kTestProgId, 0xFFF0, 3, afxRegInsertable, 0, kTestClass, 1, 0))
         << "insertable registration is not offered";

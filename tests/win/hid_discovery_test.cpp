@@ -102,7 +102,7 @@ TEST_F(Discovery, OpeningKeepsOneHandleUntilClosed) {
         << VeldorinSim_Connections(reader) << " openings";
     EXPECT_TRUE(VeldorinSim_WaitForOpenHandles(1, 5000));
 
-    CloseHidDevice(std::move(device));
+    CloseHidDevice(device.release());
     EXPECT_TRUE(VeldorinSim_WaitForOpenHandles(0, 5000));
 }
 

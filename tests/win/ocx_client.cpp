@@ -1,11 +1,11 @@
 #include "tests/win/ocx_client.h"
 
+#include "win32/module_file_name.h"
+
 namespace veldorinctl::test {
 
 std::wstring BesideTestProgram(const wchar_t* name) {
-    wchar_t program[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameW(nullptr, program, MAX_PATH);
-    std::wstring path(program, length);
+    std::wstring path = ModuleFileName<wchar_t>(nullptr);
     path.erase(path.find_last_of(L"\\/") + 1);
     return path + name;
 }
@@ -88,12 +88,6 @@ UniqueVariant Null() {
     return argument;
 }
 
-Outcome::~Outcome() {
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrHelpFile);
-}
-
 std::wstring Outcome::Text() const {
     if (result->vt != VT_BSTR) return L"<not a string>";
     return result->bstrVal ? std::wstring(result->bstrVal, ::SysStringLen(result->bstrVal)) : L"";
@@ -106,7 +100,7 @@ std::unique_ptr<Outcome> Call(IDispatch* control, DISPID dispid, std::vector<Uni
     for (auto it = arguments.rbegin(); it != arguments.rend(); ++it) reversed.push_back(*(*it)->get());
     DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     outcome->hr = control->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
-                                  outcome->result.put(), &outcome->exception, &outcome->argError);
+                                  outcome->result.put(), outcome->exception.put(), &outcome->argError);
     return outcome;
 }
 

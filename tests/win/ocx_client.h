@@ -22,6 +22,7 @@
 #include "framework/unique_bstr.h"
 #include "framework/unique_variant.h"
 #include "resources/guids.h"
+#include "win32/unique_excepinfo.h"
 
 namespace veldorinctl::test {
 
@@ -72,9 +73,8 @@ UniqueVariant Null();                     // VT_NULL
 struct Outcome {
     HRESULT hr = E_FAIL;
     UniqueVariant result;
-    EXCEPINFO exception{};
+    UniqueExcepInfo exception;
     UINT argError = ~0u;
-    ~Outcome();
     std::wstring Text() const;  // the result as a string ("" for a null BSTR)
     bool IsNullString() const { return result->vt == VT_BSTR && result->bstrVal == nullptr; }
 };

@@ -9,17 +9,16 @@
 #include "tests/win/ocx_client.h"
 #include "tests/win/ole_fakes.h"
 #include "tests/win/simulated_readers.h"
+#include "win32/window_dc.h"
 
 namespace veldorinctl::test {
 namespace {
 
 // The control starts 100 by 50 pixels large, kept in HIMETRIC.
 SIZEL InitialExtent() {
-    HDC screen = ::GetDC(nullptr);
-    const SIZEL extent{::MulDiv(100, 2540, ::GetDeviceCaps(screen, LOGPIXELSX)),
-                       ::MulDiv(50, 2540, ::GetDeviceCaps(screen, LOGPIXELSY))};
-    ::ReleaseDC(nullptr, screen);
-    return extent;
+    const WindowDC screen(nullptr);
+    return SIZEL{::MulDiv(100, 2540, ::GetDeviceCaps(screen.get(), LOGPIXELSX)),
+                 ::MulDiv(50, 2540, ::GetDeviceCaps(screen.get(), LOGPIXELSY))};
 }
 
 SIZEL ExtentOf(IDispatch* control) {

@@ -64,7 +64,7 @@ TEST_F(Exchange, MessagesOfEveryShapeCrossWholeBothWays) {
             EXPECT_EQ(answer.bytes, sent.back()) << "L=" << length << " size " << size;
         }
         EXPECT_EQ(Received(reader_), sent) << "L=" << length;
-        CloseHidDevice(std::move(device));
+        CloseHidDevice(device.release());
         VeldorinSim_Unplug(reader_);
     }
 }
@@ -152,7 +152,7 @@ TEST_F(Exchange, CancelFailsAWaitingReadAndEveryLaterOne) {
     EXPECT_FALSE(WriteHidMessage(*device, command.data(), 1));
     EXPECT_FALSE(Read(*device).complete);
     // Only now, with no thread in it, may the device go.
-    CloseHidDevice(std::move(device));
+    CloseHidDevice(device.release());
 }
 
 TEST_F(Exchange, AReopenedReaderNeverHandsOnAnAnswerMeantForTheOldHandle) {
@@ -165,7 +165,7 @@ TEST_F(Exchange, AReopenedReaderNeverHandsOnAnAnswerMeantForTheOldHandle) {
     device->hDevice->Cancel();
     ASSERT_EQ(pending.wait_for(10s), std::future_status::ready);
     EXPECT_FALSE(pending.get().complete);
-    CloseHidDevice(std::move(device));
+    CloseHidDevice(device.release());
 
     // The old answer is due while the new handle waits for its own.
     device = OpenHidDevice(0x155B, 0x4612);
@@ -207,7 +207,7 @@ TEST_F(Exchange, DownloadCaReportsTheReadersRefusals) {
         EXPECT_EQ(DownloadCA(*device, 2, certificate.data(), 300), c.result) << c.reader;
         EXPECT_EQ(VeldorinSim_ReceivedCount(reader_), c.blocksSent) << c.reader;
         EXPECT_EQ(Problems(reader_), "") << c.reader;
-        CloseHidDevice(std::move(device));
+        CloseHidDevice(device.release());
         VeldorinSim_Unplug(reader_);
     }
 }

@@ -6,12 +6,12 @@
 
 #include <string>
 
+#include "win32/module_file_name.h"
+
 namespace veldorinctl::test {
 
 inline std::wstring ResourceModulePath() {
-    wchar_t exe[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path(exe, length);
+    std::wstring path = ModuleFileName<wchar_t>(nullptr);
     path.erase(path.find_last_of(L"\\/") + 1);
     return path + L"veldorinctl_resources_probe.dll";
 }

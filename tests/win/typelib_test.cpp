@@ -16,6 +16,7 @@
 #include "resources/dispids.h"
 #include "resources/guids.h"
 #include "tests/win/resource_module.h"
+#include "win32/lent.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -40,27 +41,6 @@ public:
 
 private:
     BSTR value_ = nullptr;
-};
-
-// A description that a type library or type info lends out and wants back.
-template <typename Owner, typename Desc>
-class Lent {
-public:
-    using Release = void (STDMETHODCALLTYPE Owner::*)(Desc*);
-    Lent(Owner* owner, Release release) : owner_(owner), release_(release) {}
-    Lent(const Lent&) = delete;
-    Lent& operator=(const Lent&) = delete;
-    ~Lent() {
-        if (desc_) (owner_->*release_)(desc_);
-    }
-    Desc** put() { return &desc_; }
-    const Desc* operator->() const { return desc_; }
-    explicit operator bool() const { return desc_ != nullptr; }
-
-private:
-    Owner* owner_;
-    Release release_;
-    Desc* desc_ = nullptr;
 };
 
 struct Documentation {

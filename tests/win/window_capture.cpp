@@ -6,6 +6,9 @@
 #include <thread>
 
 #include "tests/win/ocx_client.h"
+#include "win32/selected_object.h"
+#include "win32/unique_gdi_object.h"
+#include "win32/window_dc.h"
 
 namespace veldorinctl::test {
 
@@ -67,19 +70,17 @@ std::vector<DWORD> CapturePixels(const RECT& area) {
     const int width = area.right - area.left;
     const int height = area.bottom - area.top;
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    ::SelectObject(memory, previous);
+    const WindowDC screen(nullptr);
+    const UniqueMemoryDC memory(::CreateCompatibleDC(screen.get()));
+    const UniqueBitmap bitmap(::CreateCompatibleBitmap(screen.get(), width, height));
+    {
+        const SelectedObject selected(memory.get(), bitmap.get());
+        ::BitBlt(memory.get(), 0, 0, width, height, screen.get(), area.left, area.top, SRCCOPY);
+    }
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    ::GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+    ::GetDIBits(memory.get(), bitmap.get(), 0, height, pixels.data(), &info, DIB_RGB_COLORS);
     for (DWORD& pixel : pixels) pixel &= 0x00FFFFFF;
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return pixels;
 }
 

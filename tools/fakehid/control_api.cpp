@@ -6,7 +6,7 @@
 #include <cstring>
 #include <thread>
 
-#include "tools/fakehid/entry_barrier.h"
+#include "win32/entry_barrier.h"
 #include "tools/fakehid/reader_registry.h"
 
 namespace {
@@ -40,7 +40,7 @@ size_t OpenHandles() {
 // Runs `body` on the reader, or answers `unknown` when there is none.
 template <typename Body>
 int WithReader(int id, int unknown, Body&& body) noexcept {
-    return Guarded<int>(unknown, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return ApiEntry<int>(unknown, ERROR_NOT_ENOUGH_MEMORY, [&] {
         const auto reader = ReaderRegistry::Instance().Find(id);
         return reader ? body(*reader) : unknown;
     });
@@ -49,7 +49,7 @@ int WithReader(int id, int unknown, Body&& body) noexcept {
 }  // namespace
 
 extern "C" int VeldorinSim_Attach(const char* line) {
-    return Guarded<int>(0, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return ApiEntry<int>(0, ERROR_NOT_ENOUGH_MEMORY, [&] {
         if (line == nullptr) return 0;
         ParsedLine parsed = ParseReaderLine(line);
         return parsed.reader ? ReaderRegistry::Instance().Attach(std::move(*parsed.reader)) : 0;
@@ -57,15 +57,16 @@ extern "C" int VeldorinSim_Attach(const char* line) {
 }
 
 extern "C" int VeldorinSim_LoadConfig(const char* path) {
-    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY, [&] { return path ? ReaderRegistry::Instance().Load(path) : -1; });
+    return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
+                         [&] { return path ? ReaderRegistry::Instance().Load(path) : -1; });
 }
 
 extern "C" int VeldorinSim_Reset(void) {
-    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY, [] { return ReaderRegistry::Instance().LoadFromEnvironment(); });
+    return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY, [] { return ReaderRegistry::Instance().LoadFromEnvironment(); });
 }
 
 extern "C" void VeldorinSim_Clear(void) {
-    Guarded<int>(0, ERROR_NOT_ENOUGH_MEMORY, [] {
+    ApiEntry<int>(0, ERROR_NOT_ENOUGH_MEMORY, [] {
         ReaderRegistry::Instance().Clear();
         return 0;
     });
@@ -121,21 +122,21 @@ extern "C" int VeldorinSim_InputBuffers(int id) {
 }
 
 extern "C" int VeldorinSim_OpenHandles(void) {
-    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY, [] { return static_cast<int>(OpenHandles()); });
+    return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY, [] { return static_cast<int>(OpenHandles()); });
 }
 
 extern "C" int VeldorinSim_WaitForOpenHandles(int count, int timeoutMs) {
-    return Guarded<int>(0, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return ApiEntry<int>(0, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return WaitUntil(timeoutMs, [&] { return OpenHandles() == static_cast<size_t>(count); }) ? 1 : 0;
     });
 }
 
 extern "C" int VeldorinSim_OpenDeviceInfoSets(void) {
-    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
-                        [] { return static_cast<int>(ReaderRegistry::Instance().interfaceSets.Count()); });
+    return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
+                         [] { return static_cast<int>(ReaderRegistry::Instance().interfaceSets.Count()); });
 }
 
 extern "C" int VeldorinSim_OpenPreparsedData(void) {
-    return Guarded<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
-                        [] { return static_cast<int>(ReaderRegistry::Instance().preparsedData.Count()); });
+    return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
+                         [] { return static_cast<int>(ReaderRegistry::Instance().preparsedData.Count()); });
 }

@@ -5,7 +5,8 @@
 
 #include <hidsdi.h>
 
-#include "tools/fakehid/entry_barrier.h"
+#include "tools/fakehid/hid_interface_class.h"
+#include "win32/entry_barrier.h"
 #include "tools/fakehid/reader_registry.h"
 
 namespace {
@@ -38,7 +39,7 @@ extern "C" void NTAPI FakeHidD_GetHidGuid(LPGUID guid) {
 }
 
 extern "C" BOOLEAN NTAPI FakeHidD_GetAttributes(HANDLE file, PHIDD_ATTRIBUTES attributes) {
-    return Guarded<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+    return ApiEntry<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
         const auto reader = ReaderBehind(file);
         if (!reader || attributes == nullptr) return FALSE;
         attributes->Size = sizeof(HIDD_ATTRIBUTES);
@@ -50,7 +51,7 @@ extern "C" BOOLEAN NTAPI FakeHidD_GetAttributes(HANDLE file, PHIDD_ATTRIBUTES at
 }
 
 extern "C" BOOLEAN NTAPI FakeHidD_GetPreparsedData(HANDLE file, PHIDP_PREPARSED_DATA* data) {
-    return Guarded<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+    return ApiEntry<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
         const auto reader = ReaderBehind(file);
         if (!reader || data == nullptr) return FALSE;
         *data = static_cast<PHIDP_PREPARSED_DATA>(
@@ -60,7 +61,7 @@ extern "C" BOOLEAN NTAPI FakeHidD_GetPreparsedData(HANDLE file, PHIDP_PREPARSED_
 }
 
 extern "C" BOOLEAN NTAPI FakeHidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
-    return Guarded<BOOLEAN>(FALSE, ERROR_INVALID_PARAMETER, [&]() -> BOOLEAN {
+    return ApiEntry<BOOLEAN>(FALSE, ERROR_INVALID_PARAMETER, [&]() -> BOOLEAN {
         if (ReaderRegistry::Instance().preparsedData.Remove(data)) return TRUE;
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -68,7 +69,7 @@ extern "C" BOOLEAN NTAPI FakeHidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
 }
 
 extern "C" NTSTATUS NTAPI FakeHidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
-    return Guarded<NTSTATUS>(HIDP_STATUS_INVALID_PREPARSED_DATA, ERROR_INVALID_PARAMETER, [&]() -> NTSTATUS {
+    return ApiEntry<NTSTATUS>(HIDP_STATUS_INVALID_PREPARSED_DATA, ERROR_INVALID_PARAMETER, [&]() -> NTSTATUS {
         const auto block = ReaderRegistry::Instance().preparsedData.Find(data);
         if (!block || caps == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
         *caps = HIDP_CAPS{};
@@ -81,7 +82,7 @@ extern "C" NTSTATUS NTAPI FakeHidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS
 }
 
 extern "C" BOOLEAN NTAPI FakeHidD_SetNumInputBuffers(HANDLE file, ULONG count) {
-    return Guarded<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+    return ApiEntry<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
         const auto reader = ReaderBehind(file);
         if (!reader) return FALSE;
         if (count < kMinInputBuffers || count > kMaxInputBuffers) {

@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include "tools/fakehid/entry_barrier.h"
+#include "tools/fakehid/hid_interface_class.h"
+#include "win32/entry_barrier.h"
 #include "tools/fakehid/reader_registry.h"
 
 namespace {
@@ -45,7 +46,7 @@ const std::string* InterfacePath(const InterfaceList* list, const SP_DEVICE_INTE
 }  // namespace
 
 extern "C" HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND, DWORD flags) {
-    return Guarded<HDEVINFO>(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return ApiEntry<HDEVINFO>(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return static_cast<HDEVINFO>(
             ReaderRegistry::Instance().interfaceSets.Add(ListInterfaces(classGuid, enumerator, flags)));
     });
@@ -53,7 +54,7 @@ extern "C" HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* classGuid, PCSTR
 
 extern "C" BOOL WINAPI FakeSetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID* classGuid,
                                                        DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
-    return Guarded<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    return ApiEntry<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
         const auto list = ReaderRegistry::Instance().interfaceSets.Find(set);
         if (!list) {
             ::SetLastError(ERROR_INVALID_HANDLE);
@@ -77,7 +78,7 @@ extern "C" BOOL WINAPI FakeSetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO
 extern "C" BOOL WINAPI FakeSetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DEVICE_INTERFACE_DATA data,
                                                             PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
                                                             PDWORD requiredSize, PSP_DEVINFO_DATA deviceData) {
-    return Guarded<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
+    return ApiEntry<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
         const auto list = ReaderRegistry::Instance().interfaceSets.Find(set);
         const std::string* path = InterfacePath(list.get(), data);
         if (path == nullptr) return FALSE;
@@ -111,7 +112,7 @@ extern "C" BOOL WINAPI FakeSetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DE
 }
 
 extern "C" BOOL WINAPI FakeSetupDiDestroyDeviceInfoList(HDEVINFO set) {
-    return Guarded<BOOL>(FALSE, ERROR_INVALID_HANDLE, [&]() -> BOOL {
+    return ApiEntry<BOOL>(FALSE, ERROR_INVALID_HANDLE, [&]() -> BOOL {
         if (ReaderRegistry::Instance().interfaceSets.Remove(set)) return TRUE;
         ::SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

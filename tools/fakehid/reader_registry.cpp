@@ -6,24 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "win32/wine_path.h"
+
 namespace {
 
 constexpr const char* kConfigVariable = "VELDORINCTL_SIM_CONFIG";
 
-// Under Wine a developer naturally writes a Unix path; Wine's kernel32 can
-// turn it into the Windows one. On Windows the function does not exist and
-// the path is taken as it is.
+// A Unix path under Wine; on Windows the path is taken as it is.
 std::filesystem::path ConfigPath(const std::string& path) {
-    using ToDos = WCHAR*(CDECL*)(const char*);
-    const auto toDos = reinterpret_cast<ToDos>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
-    if (path.starts_with('/') && toDos) {
-        if (WCHAR* dos = toDos(path.c_str())) {
-            std::filesystem::path converted(dos);
-            ::HeapFree(::GetProcessHeap(), 0, dos);
-            return converted;
-        }
-    }
+    if (auto converted = WineWindowsPath(path)) return std::filesystem::path(*converted);
     return std::filesystem::path(path);
 }
 

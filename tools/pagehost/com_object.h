@@ -1,31 +1,20 @@
 // The plumbing every COM object of pagehost shares: a reference count, a
-// QueryInterface driven by a list of interfaces, and the exception barrier
-// that keeps C++ exceptions from crossing into the caller.
+// QueryInterface driven by a list of interfaces. Their methods run behind
+// ComEntry (win32/entry_barrier.h).
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
-#include <new>
 #include <utility>
 
 #include <wrl/client.h>
 
+#include "win32/entry_barrier.h"
+
 namespace pagehost {
 
 using Microsoft::WRL::ComPtr;
-
-// Runs `body` and turns an escaping exception into an HRESULT.
-template <typename Body>
-HRESULT Barrier(Body&& body) noexcept {
-    try {
-        return std::forward<Body>(body)();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
 
 // An object's identity and reference count. `Find` names the interfaces it
 // answers: it returns the pointer for `iid` or null.

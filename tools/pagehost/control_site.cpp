@@ -41,7 +41,7 @@ STDMETHODIMP ControlSite::GetWindow(HWND* window) {
 
 STDMETHODIMP ControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, RECT* position,
                                            RECT* clip, OLEINPLACEFRAMEINFO* frameInfo) {
-    return Barrier([&] {
+    return ComEntry([&] {
         if (frame) *frame = nullptr;
         if (document) *document = nullptr;
         if (!frame || !document || !position || !clip || !frameInfo) return E_POINTER;
@@ -63,7 +63,7 @@ STDMETHODIMP ControlSite::OnPosRectChange(const RECT* area) {
 }
 
 STDMETHODIMP ControlSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
-    return Barrier([&] {
+    return ComEntry([&] {
         if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
         if (!result) return E_POINTER;
         VariantInit(result);

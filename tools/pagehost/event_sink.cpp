@@ -14,7 +14,7 @@ void* EventSink::Find(REFIID iid) {
 }
 
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) {
-    return Barrier([&] {
+    return ComEntry([&] {
         if (result) VariantInit(result);
         // The script engine belongs to the page's thread, as in a browser;
         // an event from elsewhere is a fault of the control. It is still

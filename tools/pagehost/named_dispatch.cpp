@@ -29,7 +29,7 @@ STDMETHODIMP NamedDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, L
 
 STDMETHODIMP NamedDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                    EXCEPINFO* exception, UINT* argumentError) {
-    return Barrier([&] {
+    return ComEntry([&] {
         if (argumentError) *argumentError = 0;
         if (result) VariantInit(result);
         if (id < 1 || static_cast<size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;

@@ -12,6 +12,7 @@
 #include "tools/pagehost/script_engine.h"
 #include "tools/pagehost/sim_object.h"
 #include "tools/pagehost/watchdog.h"
+#include "win32/wine_path.h"
 
 namespace pagehost {
 namespace {
@@ -194,15 +195,7 @@ int PageRun::Run() {
 
 std::wstring WindowsPath(const std::wstring& path) {
     if (path.empty() || path[0] != L'/') return path;
-    using ToDos = wchar_t*(CDECL*)(const char*);
-    const auto toDos = reinterpret_cast<ToDos>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (!toDos) return path;
-    wchar_t* dos = toDos(Narrow(path).c_str());
-    if (!dos) return path;
-    std::wstring converted(dos);
-    HeapFree(GetProcessHeap(), 0, dos);
-    return converted;
+    return WineWindowsPath(Narrow(path)).value_or(path);
 }
 
 int RunPage(const RunOptions& options) {

@@ -16,7 +16,7 @@ public:
     PAGEHOST_IUNKNOWN
 
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-        return Barrier([&] {
+        return ComEntry([&] {
             if (!name || !value) return E_POINTER;
             for (const auto& [param, text] : params_) {
                 if (_wcsicmp(param.c_str(), name) != 0) continue;

@@ -4,6 +4,7 @@
 
 #include "tools/pagehost/automation.h"
 #include "tools/pagehost/host_object.h"
+#include "win32/unique_excepinfo.h"
 
 namespace pagehost {
 
@@ -41,7 +42,7 @@ public:
     STDMETHODIMP OnScriptTerminate(const VARIANT*, const EXCEPINFO*) override { return S_OK; }
     STDMETHODIMP OnStateChange(SCRIPTSTATE) override { return S_OK; }
     STDMETHODIMP OnScriptError(IActiveScriptError* error) override {
-        return Barrier([&] {
+        return ComEntry([&] {
             Report(error);
             return S_OK;
         });
@@ -64,14 +65,11 @@ private:
     }
 
     void Report(IActiveScriptError* error) {
-        EXCEPINFO exception{};
-        if (!error || FAILED(error->GetExceptionInfo(&exception))) exception.scode = E_FAIL;
-        if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-        const std::wstring description = exception.bstrDescription ? exception.bstrDescription : L"";
-        const HRESULT code = exception.scode ? exception.scode : static_cast<HRESULT>(exception.wCode);
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+        UniqueExcepInfo exception;
+        if (!error || FAILED(error->GetExceptionInfo(exception.put()))) exception->scode = E_FAIL;
+        if (exception->pfnDeferredFillIn) exception->pfnDeferredFillIn(exception.get());
+        const std::wstring description = exception.Description();
+        const HRESULT code = exception->scode ? exception->scode : static_cast<HRESULT>(exception->wCode);
         // host.exit() unwinds the script with an exception of its own.
         if (session_.ExitRequested()) return;
         DWORD block = 0;
@@ -119,14 +117,11 @@ void ScriptEngine::AddNamedItem(const std::wstring& name, IUnknown* item) {
 void ScriptEngine::Run(const std::wstring& text, const std::string& source, int firstLine) {
     const DWORD block = nextBlock_++;
     site_->blocks[block] = {source, firstLine};
-    EXCEPINFO exception{};
+    UniqueExcepInfo exception;
     // Line numbers are counted by the engine from 0 within the block; the
     // site adds where the block begins.
     parser_->ParseScriptText(text.c_str(), nullptr, nullptr, nullptr, block, 0, SCRIPTTEXT_ISVISIBLE, nullptr,
-                             &exception);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+                             exception.put());
 }
 
 HRESULT ScriptEngine::CallFunction(const std::wstring& name, DISPPARAMS* arguments) {
@@ -138,19 +133,16 @@ HRESULT ScriptEngine::CallFunction(const std::wstring& name, DISPPARAMS* argumen
     if (SUCCEEDED(outcome)) outcome = global->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &function);
     if (FAILED(outcome)) return outcome;
     DISPPARAMS none{};
-    EXCEPINFO exception{};
+    UniqueExcepInfo exception;
     UniqueVariant result;
     outcome = global->Invoke(function, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, arguments ? arguments : &none,
-                             result.get(), &exception, nullptr);
+                             result.get(), exception.put(), nullptr);
     // An error the engine did not already report through the site.
     if (outcome == DISP_E_EXCEPTION && !session_.ExitRequested()) {
         std::fprintf(stderr, "pagehost: script error in the handler %s: %s\n", Narrow(name).c_str(),
-                     exception.bstrDescription ? Narrow(exception.bstrDescription).c_str() : "(no description)");
+                     exception->bstrDescription ? Narrow(exception->bstrDescription).c_str() : "(no description)");
         session_.RequestExit(kScriptErrorExitCode);
     }
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
     return outcome;
 }
 

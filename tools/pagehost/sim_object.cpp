@@ -6,6 +6,7 @@
 #include "codec/base64.h"
 #include "tools/pagehost/automation.h"
 #include "tools/pagehost/named_dispatch.h"
+#include "win32/module_file_name.h"
 
 namespace pagehost {
 namespace {
@@ -42,9 +43,7 @@ bool ResolveAll(HMODULE module, SimApi& api) {
 }
 
 std::wstring BesidePagehost(const wchar_t* file) {
-    std::wstring path(MAX_PATH, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    path.resize(length);
+    const std::wstring path = ModuleFileName<wchar_t>(nullptr);
     return path.substr(0, path.find_last_of(L"\\/") + 1) + file;
 }
 

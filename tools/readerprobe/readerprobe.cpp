@@ -23,7 +23,7 @@ int main() {
         if (!reader) continue;
         std::printf("reader %04X:%04X at %s, reports of %u bytes\n", identity.vendorId, identity.productId,
                     reader->pDetail->DevicePath.c_str(), static_cast<unsigned>(reader->nReportLen));
-        CloseHidDevice(std::move(reader));
+        CloseHidDevice(reader.release());
         return 0;
     }
     std::printf("no reader\n");
