@@ -40,31 +40,31 @@ std::string FormatValidity(const CertificateFields& fields) {
 }  // namespace
 
 ControlMethods::ControlMethods(ReaderOpener opener, AsyncAnswerDelivery delivery)
-    : opener_(std::move(opener)), delivery_(std::move(delivery)) {}
+    : m_opener(std::move(opener)), m_delivery(std::move(delivery)) {}
 
 ControlMethods::~ControlMethods() {
-    destroying_ = true;
+    m_destroying = true;
     if (auto connection = TakeConnection()) connection->Close();
-    workers_.JoinAll();
+    m_workers.JoinAll();
 }
 
 std::shared_ptr<ReaderConnection> ControlMethods::CurrentConnection() {
-    std::lock_guard<std::mutex> lock(connectionMutex_);
+    std::lock_guard<std::mutex> lock(m_connectionMutex);
     return m_pDevice;
 }
 
 std::shared_ptr<ReaderConnection> ControlMethods::TakeConnection() {
-    std::lock_guard<std::mutex> lock(connectionMutex_);
+    std::lock_guard<std::mutex> lock(m_connectionMutex);
     return std::move(m_pDevice);
 }
 
 int32_t ControlMethods::DevOpen() {
     if (auto previous = TakeConnection()) previous->Close();
     for (const ReaderIdentity& identity : kReaderIdentities) {
-        HidDevicePtr device = opener_(identity.vendorId, identity.productId);
+        HidDevicePtr device = m_opener(identity.vendorId, identity.productId);
         if (!device) continue;
         auto connection = std::make_shared<ReaderConnection>(std::move(device), NextHandle());
-        std::lock_guard<std::mutex> lock(connectionMutex_);
+        std::lock_guard<std::mutex> lock(m_connectionMutex);
         m_pDevice = connection;
         return connection->Handle();
     }
@@ -74,7 +74,7 @@ int32_t ControlMethods::DevOpen() {
 void ControlMethods::DevClose(int32_t hDev) {
     std::shared_ptr<ReaderConnection> connection;
     {
-        std::lock_guard<std::mutex> lock(connectionMutex_);
+        std::lock_guard<std::mutex> lock(m_connectionMutex);
         if (!m_pDevice || m_pDevice->Handle() != hDev) return;
         connection = std::move(m_pDevice);
     }
@@ -106,7 +106,7 @@ void ControlMethods::DevCallAsync(const char* cmd) {
     request->szCmd[copied] = '\0';
     request->pCtrl = this;
     // A worker that cannot be started takes its request with it, unrun.
-    (void)workers_.Start([request = std::move(request)]() mutable { AsyncCallThreadProc(std::move(request)); });
+    (void)m_workers.Start([request = std::move(request)]() mutable { AsyncCallThreadProc(std::move(request)); });
 }
 
 uint32_t ControlMethods::AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> request) {
@@ -123,7 +123,7 @@ uint32_t ControlMethods::AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> r
 }
 
 void ControlMethods::Deliver(const std::string& backData) {
-    if (!destroying_ && delivery_) delivery_(backData);
+    if (!m_destroying && m_delivery) m_delivery(backData);
 }
 
 int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {

@@ -94,11 +94,11 @@ private:
     std::shared_ptr<ReaderConnection> TakeConnection();
     void Deliver(const std::string& backData);
 
-    ReaderOpener opener_;
-    AsyncAnswerDelivery delivery_;
+    ReaderOpener m_opener;
+    AsyncAnswerDelivery m_delivery;
     Base64 m_base64;
-    std::mutex connectionMutex_;  // guards m_pDevice: workers read it too
+    std::mutex m_connectionMutex;  // guards m_pDevice: workers read it too
     std::shared_ptr<ReaderConnection> m_pDevice;
-    std::atomic<bool> destroying_{false};
-    WorkerThreads workers_;  // last: joined before the rest is destroyed
+    std::atomic<bool> m_destroying{false};
+    WorkerThreads m_workers;  // last: joined before the rest is destroyed
 };

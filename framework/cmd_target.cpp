@@ -11,11 +11,11 @@ CCmdTarget::~CCmdTarget() {
 }
 
 ULONG CCmdTarget::InternalAddRef() {
-    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
+    return m_references.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 ULONG CCmdTarget::InternalRelease() {
-    const ULONG left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    const ULONG left = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) delete this;
     return left;
 }

@@ -53,7 +53,7 @@ protected:
     virtual IUnknown* QueryRuntimeInterface(REFIID riid);
 
 private:
-    std::atomic<ULONG> references_{1};
+    std::atomic<ULONG> m_references{1};
 };
 
 // Implements IUnknown once for all of `Interfaces` on top of CCmdTarget.

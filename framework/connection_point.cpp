@@ -8,12 +8,12 @@ using Microsoft::WRL::ComPtr;
 
 CConnectionPoint::CConnectionPoint(CCmdTarget& owner, IConnectionPointContainer& container, const IID& iid,
                                    bool acceptDispatch)
-    : owner_(owner), container_(container), iid_(iid), acceptDispatch_(acceptDispatch) {}
+    : m_owner(owner), m_container(container), m_iid(iid), m_acceptDispatch(acceptDispatch) {}
 
 std::vector<ComPtr<IUnknown>> CConnectionPoint::Sinks() const {
     std::vector<ComPtr<IUnknown>> sinks;
-    sinks.reserve(connections_.size());
-    for (const auto& connection : connections_) sinks.push_back(connection.sink);
+    sinks.reserve(m_connections.size());
+    for (const auto& connection : m_connections) sinks.push_back(connection.sink);
     return sinks;
 }
 
@@ -27,23 +27,23 @@ STDMETHODIMP CConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
 }
 
 STDMETHODIMP_(ULONG) CConnectionPoint::AddRef() {
-    return owner_.InternalAddRef();
+    return m_owner.InternalAddRef();
 }
 
 STDMETHODIMP_(ULONG) CConnectionPoint::Release() {
-    return owner_.InternalRelease();
+    return m_owner.InternalRelease();
 }
 
 STDMETHODIMP CConnectionPoint::GetConnectionInterface(IID* iid) {
     if (!iid) return E_POINTER;
-    *iid = iid_;
+    *iid = m_iid;
     return S_OK;
 }
 
 STDMETHODIMP CConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
     if (!container) return E_POINTER;
-    container_.AddRef();
-    *container = &container_;
+    m_container.AddRef();
+    *container = &m_container;
     return S_OK;
 }
 
@@ -52,29 +52,29 @@ STDMETHODIMP CConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     *cookie = 0;
     if (!sink) return E_POINTER;
     ComPtr<IUnknown> connected;
-    if (FAILED(sink->QueryInterface(iid_, reinterpret_cast<void**>(connected.GetAddressOf()))) &&
-        (!acceptDispatch_ ||
+    if (FAILED(sink->QueryInterface(m_iid, reinterpret_cast<void**>(connected.GetAddressOf()))) &&
+        (!m_acceptDispatch ||
          FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(connected.GetAddressOf()))))) {
         return CONNECT_E_CANNOTCONNECT;
     }
     try {
-        connections_.push_back({nextCookie_, connected});
+        m_connections.push_back({m_nextCookie, connected});
     } catch (...) {
         return E_OUTOFMEMORY;
     }
-    *cookie = nextCookie_;
-    if (++nextCookie_ == 0) nextCookie_ = 1;  // 0 is never a cookie
+    *cookie = m_nextCookie;
+    if (++m_nextCookie == 0) m_nextCookie = 1;  // 0 is never a cookie
     return S_OK;
 }
 
 STDMETHODIMP CConnectionPoint::Unadvise(DWORD cookie) {
-    const auto found = std::find_if(connections_.begin(), connections_.end(),
+    const auto found = std::find_if(m_connections.begin(), m_connections.end(),
                                     [cookie](const auto& connection) { return connection.cookie == cookie; });
-    if (found == connections_.end()) return CONNECT_E_NOCONNECTION;
+    if (found == m_connections.end()) return CONNECT_E_NOCONNECTION;
     // Released after the entry is gone: a sink whose last reference this is
     // may call back into the point from its destructor.
     ComPtr<IUnknown> sink = std::move(found->sink);
-    connections_.erase(found);
+    m_connections.erase(found);
     return S_OK;
 }
 
@@ -82,7 +82,7 @@ STDMETHODIMP CConnectionPoint::EnumConnections(IEnumConnections** connections) {
     if (!connections) return E_POINTER;
     *connections = nullptr;
     try {
-        auto snapshot = std::make_shared<const std::vector<ConnectionItems::Stored>>(connections_);
+        auto snapshot = std::make_shared<const std::vector<ConnectionItems::Stored>>(m_connections);
         return CreateComObject<CEnumConnections>(IID_IEnumConnections, reinterpret_cast<void**>(connections),
                                                  std::move(snapshot));
     } catch (...) {

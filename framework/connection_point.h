@@ -23,7 +23,7 @@ public:
     CConnectionPoint& operator=(const CConnectionPoint&) = delete;
 
     // The outgoing interface, when it is known only after construction.
-    void SetInterface(const IID& iid) { iid_ = iid; }
+    void SetInterface(const IID& iid) { m_iid = iid; }
 
     // The connected sinks in connection order, each as the interface it
     // connected with. A copy, so sinks may connect and disconnect while the
@@ -41,10 +41,10 @@ public:
     STDMETHODIMP EnumConnections(IEnumConnections** connections) override;
 
 private:
-    CCmdTarget& owner_;
-    IConnectionPointContainer& container_;
-    IID iid_;
-    const bool acceptDispatch_;
-    std::vector<ConnectionItems::Stored> connections_;
-    DWORD nextCookie_ = 1;
+    CCmdTarget& m_owner;
+    IConnectionPointContainer& m_container;
+    IID m_iid;
+    const bool m_acceptDispatch;
+    std::vector<ConnectionItems::Stored> m_connections;
+    DWORD m_nextCookie = 1;
 };

@@ -22,7 +22,7 @@ public:
     using Item = typename Traits::Item;
     using Snapshot = std::shared_ptr<const std::vector<Stored>>;
 
-    explicit CEnumerator(Snapshot items, size_t position = 0) : items_(std::move(items)), position_(position) {}
+    explicit CEnumerator(Snapshot items, size_t position = 0) : m_items(std::move(items)), m_position(position) {}
 
     STDMETHODIMP Next(ULONG count, Item* out, ULONG* fetched) override {
         if (fetched) *fetched = 0;
@@ -30,25 +30,25 @@ public:
         // Only a request for one item may leave out the fetched count.
         if (!out || (!fetched && count != 1)) return E_POINTER;
         ULONG copied = 0;
-        while (copied < count && position_ < items_->size()) {
-            out[copied++] = Traits::Copy((*items_)[position_++]);
+        while (copied < count && m_position < m_items->size()) {
+            out[copied++] = Traits::Copy((*m_items)[m_position++]);
         }
         if (fetched) *fetched = copied;
         return copied == count ? S_OK : S_FALSE;
     }
 
     STDMETHODIMP Skip(ULONG count) override {
-        const size_t left = items_->size() - position_;
+        const size_t left = m_items->size() - m_position;
         if (count > left) {
-            position_ = items_->size();
+            m_position = m_items->size();
             return S_FALSE;
         }
-        position_ += count;
+        m_position += count;
         return S_OK;
     }
 
     STDMETHODIMP Reset() override {
-        position_ = 0;
+        m_position = 0;
         return S_OK;
     }
 
@@ -56,7 +56,7 @@ public:
         if (!clone) return E_POINTER;
         *clone = nullptr;
         try {
-            return CreateComObject<CEnumerator>(EnumIid, reinterpret_cast<void**>(clone), items_, position_);
+            return CreateComObject<CEnumerator>(EnumIid, reinterpret_cast<void**>(clone), m_items, m_position);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -68,8 +68,8 @@ private:
         return table;
     }
 
-    Snapshot items_;
-    size_t position_;
+    Snapshot m_items;
+    size_t m_position;
 };
 
 struct ConnectionPointItems {

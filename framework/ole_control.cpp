@@ -36,22 +36,22 @@ SIZEL PixelsToHimetric(SIZE pixels) {
 }  // namespace
 
 COleControl::COleControl()
-    : eventPoint_(*this, *this, IID_NULL, true),
-      propertyNotifyPoint_(*this, *this, IID_IPropertyNotifySink, false),
-      extent_(PixelsToHimetric(kInitialSizePixels)),
-      defaultExtent_(extent_) {}
+    : m_eventPoint(*this, *this, IID_NULL, true),
+      m_propertyNotifyPoint(*this, *this, IID_IPropertyNotifySink, false),
+      m_extent(PixelsToHimetric(kInitialSizePixels)),
+      m_defaultExtent(m_extent) {}
 
 // The window goes first, unhooked from this object, whose derived part is
 // gone already; the container's pointers are released with the members.
 COleControl::~COleControl() {
-    if (window_) ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
-    window_.reset();
+    if (m_window) ::SetWindowLongPtrW(m_window.get(), GWLP_USERDATA, 0);
+    m_window.reset();
 }
 
 void COleControl::InitializeIIDs(const IID* primary, const IID* events) {
-    primaryIid_ = primary;
-    eventsIid_ = events;
-    eventPoint_.SetInterface(*events);
+    m_primaryIid = primary;
+    m_eventsIid = events;
+    m_eventPoint.SetInterface(*events);
 }
 
 std::span<const InterfaceEntry> COleControl::GetInterfaceTable() const {
@@ -77,7 +77,7 @@ std::span<const InterfaceEntry> COleControl::GetInterfaceTable() const {
 }
 
 IUnknown* COleControl::QueryRuntimeInterface(REFIID riid) {
-    if (primaryIid_ && riid == *primaryIid_) return static_cast<IDispatch*>(this);
+    if (m_primaryIid && riid == *m_primaryIid) return static_cast<IDispatch*>(this);
     return nullptr;
 }
 
@@ -104,12 +104,12 @@ DWORD COleControl::GetMiscStatus() const {
 
 HRESULT COleControl::GetPrimaryTypeInfo(LCID lcid, ITypeInfo** info) {
     *info = nullptr;
-    if (!primaryIid_) return TYPE_E_ELEMENTNOTFOUND;
+    if (!m_primaryIid) return TYPE_E_ELEMENTNOTFOUND;
     ComPtr<ITypeLib> typeLib;
     const HRESULT hr = GetTypeLib(lcid, typeLib.GetAddressOf());
     if (FAILED(hr)) return hr;
     if (!typeLib) return TYPE_E_CANTLOADLIBRARY;
-    return typeLib->GetTypeInfoOfGuid(*primaryIid_, info);
+    return typeLib->GetTypeInfoOfGuid(*m_primaryIid, info);
 }
 
 // IDispatch
@@ -154,7 +154,7 @@ STDMETHODIMP COleControl::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, D
     return ComEntry([&]() -> HRESULT {
         if (exception) *exception = EXCEPINFO{};
         if (result) ::VariantInit(result);
-        if (!initialized_) return E_UNEXPECTED;
+        if (!m_initialized) return E_UNEXPECTED;
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (!params) return E_INVALIDARG;
         // Every entry is a method; scripts read a method's result with
@@ -246,7 +246,7 @@ void COleControl::FireEvent(DISPID dispid, std::initializer_list<EventArgument> 
     if (!entry || arguments.size() > kMaxDispatchParams || !ArgumentsMatch(*entry, arguments)) return;
     std::vector<ComPtr<IUnknown>> sinks;
     try {
-        sinks = eventPoint_.Sinks();
+        sinks = m_eventPoint.Sinks();
     } catch (...) {
         return;
     }
@@ -269,7 +269,7 @@ STDMETHODIMP COleControl::EnumConnectionPoints(IEnumConnectionPoints** points) {
         if (!points) return E_POINTER;
         *points = nullptr;
         auto snapshot = std::make_shared<const std::vector<ComPtr<IConnectionPoint>>>(
-            std::vector<ComPtr<IConnectionPoint>>{&eventPoint_, &propertyNotifyPoint_});
+            std::vector<ComPtr<IConnectionPoint>>{&m_eventPoint, &m_propertyNotifyPoint});
         return CreateComObject<CEnumConnectionPoints>(IID_IEnumConnectionPoints, reinterpret_cast<void**>(points),
                                                       std::move(snapshot));
     });
@@ -279,8 +279,8 @@ STDMETHODIMP COleControl::FindConnectionPoint(REFIID riid, IConnectionPoint** po
     if (!point) return E_POINTER;
     *point = nullptr;
     CConnectionPoint* found = nullptr;
-    if (eventsIid_ && riid == *eventsIid_) found = &eventPoint_;
-    if (riid == IID_IPropertyNotifySink) found = &propertyNotifyPoint_;
+    if (m_eventsIid && riid == *m_eventsIid) found = &m_eventPoint;
+    if (riid == IID_IPropertyNotifySink) found = &m_propertyNotifyPoint;
     if (!found) return CONNECT_E_NOCONNECTION;
     found->AddRef();
     *point = found;
@@ -307,7 +307,7 @@ STDMETHODIMP COleControl::GetClassInfo(ITypeInfo** info) {
 STDMETHODIMP COleControl::GetGUID(DWORD kind, GUID* guid) {
     if (!guid) return E_POINTER;
     *guid = GUID_NULL;
-    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || !eventsIid_) return E_INVALIDARG;
-    *guid = *eventsIid_;
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID || !m_eventsIid) return E_INVALIDARG;
+    *guid = *m_eventsIid;
     return S_OK;
 }

@@ -176,7 +176,7 @@ protected:
     // other than `defaultVersion` is accepted only when `convert`). Saving
     // and reset: `defaultVersion`. False when the exchange cannot go on.
     bool ExchangeVersion(CPropExchange* exchange, DWORD defaultVersion, bool convert = true);
-    DWORD GetVersionLoaded() const { return versionLoaded_; }
+    DWORD GetVersionLoaded() const { return m_versionLoaded; }
     // Paints the control into `dc` within `bounds`; the base paints nothing.
     virtual void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid);
     // The property pages' class ids and their count; the base has none.
@@ -192,7 +192,7 @@ protected:
     // has no entry for `dispid` with parameters of these kinds.
     void FireEvent(DISPID dispid, std::initializer_list<EventArgument> arguments);
 
-    bool IsInitialized() const { return initialized_; }
+    bool IsInitialized() const { return m_initialized; }
 
     // The framework's maps behind every control's own: empty.
     static const DispatchMap dispatchMap;
@@ -217,27 +217,27 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnPaint(HWND window);
 
-    const IID* primaryIid_ = nullptr;
-    const IID* eventsIid_ = nullptr;
-    CConnectionPoint eventPoint_;
-    CConnectionPoint propertyNotifyPoint_;
-    bool initialized_ = false;
-    bool dirty_ = false;
+    const IID* m_primaryIid = nullptr;
+    const IID* m_eventsIid = nullptr;
+    CConnectionPoint m_eventPoint;
+    CConnectionPoint m_propertyNotifyPoint;
+    bool m_initialized = false;
+    bool m_dirty = false;
 
     // Persistent state of the framework.
-    DWORD versionLoaded_ = 0;
-    SIZEL extent_{};  // HIMETRIC
-    SIZEL defaultExtent_{};
+    DWORD m_versionLoaded = 0;
+    SIZEL m_extent{};  // HIMETRIC
+    SIZEL m_defaultExtent{};
 
     // The container's side.
-    Microsoft::WRL::ComPtr<IOleClientSite> clientSite_;
-    Microsoft::WRL::ComPtr<IOleInPlaceSite> inPlaceSite_;
-    Microsoft::WRL::ComPtr<IOleAdviseHolder> adviseHolder_;
-    Microsoft::WRL::ComPtr<IAdviseSink> viewSink_;
-    DWORD viewAspects_ = 0;
-    DWORD viewFlags_ = 0;
-    Microsoft::WRL::ComPtr<IOleInPlaceFrame> inPlaceFrame_;
-    bool uiActive_ = false;
-    ModuleWindowClass::Use windowClass_;  // held while the window lives
-    UniqueWindow window_;                 // the in-place window while active; last, so destroyed first
+    Microsoft::WRL::ComPtr<IOleClientSite> m_clientSite;
+    Microsoft::WRL::ComPtr<IOleInPlaceSite> m_inPlaceSite;
+    Microsoft::WRL::ComPtr<IOleAdviseHolder> m_adviseHolder;
+    Microsoft::WRL::ComPtr<IAdviseSink> m_viewSink;
+    DWORD m_viewAspects = 0;
+    DWORD m_viewFlags = 0;
+    Microsoft::WRL::ComPtr<IOleInPlaceFrame> m_inPlaceFrame;
+    bool m_uiActive = false;
+    ModuleWindowClass::Use m_windowClass;  // held while the window lives
+    UniqueWindow m_window;                 // the in-place window while active; last, so destroyed first
 };

@@ -52,48 +52,48 @@ HRESULT COleControl::CreateInPlaceWindow(HWND parent, const RECT& position) {
                                           parent, nullptr, AfxGetInstanceHandle(), nullptr));
     if (!window) return HRESULT_FROM_WIN32(::GetLastError());
     ::SetWindowLongPtrW(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    windowClass_ = std::move(windowClass);
-    window_ = std::move(window);
+    m_windowClass = std::move(windowClass);
+    m_window = std::move(window);
     return S_OK;
 }
 
 void COleControl::Show(bool visible) {
-    if (!window_) return;
-    ::ShowWindow(window_.get(), visible ? SW_SHOWNA : SW_HIDE);
-    if (visible) ::UpdateWindow(window_.get());
+    if (!m_window) return;
+    ::ShowWindow(m_window.get(), visible ? SW_SHOWNA : SW_HIDE);
+    if (visible) ::UpdateWindow(m_window.get());
 }
 
 HRESULT COleControl::InPlaceActivate(bool uiActivate, HWND parent, LPCRECT position) {
-    if (!window_) {
-        if (!clientSite_) return E_UNEXPECTED;
+    if (!m_window) {
+        if (!m_clientSite) return E_UNEXPECTED;
         ComPtr<IOleInPlaceSite> site;
-        if (FAILED(clientSite_.As(&site))) return E_NOINTERFACE;
+        if (FAILED(m_clientSite.As(&site))) return E_NOINTERFACE;
         if (site->CanInPlaceActivate() != S_OK) return E_FAIL;
         HRESULT hr = site->OnInPlaceActivate();
         if (FAILED(hr)) return hr;
-        inPlaceSite_ = site;
+        m_inPlaceSite = site;
         HWND siteWindow = nullptr;
         site->GetWindow(&siteWindow);
         ComPtr<IOleInPlaceUIWindow> document;
         RECT area{}, clip{};
         OLEINPLACEFRAMEINFO frameInfo{};
         frameInfo.cb = sizeof frameInfo;
-        inPlaceFrame_.Reset();
-        site->GetWindowContext(inPlaceFrame_.GetAddressOf(), document.GetAddressOf(), &area, &clip, &frameInfo);
+        m_inPlaceFrame.Reset();
+        site->GetWindowContext(m_inPlaceFrame.GetAddressOf(), document.GetAddressOf(), &area, &clip, &frameInfo);
         if (position) area = *position;
         hr = CreateInPlaceWindow(siteWindow ? siteWindow : parent, area);
         if (FAILED(hr)) {
             site->OnInPlaceDeactivate();
-            inPlaceSite_.Reset();
-            inPlaceFrame_.Reset();
+            m_inPlaceSite.Reset();
+            m_inPlaceFrame.Reset();
             return hr;
         }
     }
     Show(true);
-    if (uiActivate && !uiActive_) {
-        uiActive_ = true;
-        inPlaceSite_->OnUIActivate();
-        if (inPlaceFrame_) inPlaceFrame_->SetActiveObject(this, nullptr);
+    if (uiActivate && !m_uiActive) {
+        m_uiActive = true;
+        m_inPlaceSite->OnUIActivate();
+        if (m_inPlaceFrame) m_inPlaceFrame->SetActiveObject(this, nullptr);
     }
     return S_OK;
 }
@@ -102,8 +102,8 @@ HRESULT COleControl::InPlaceActivate(bool uiActivate, HWND parent, LPCRECT posit
 
 STDMETHODIMP COleControl::GetWindow(HWND* window) {
     if (!window) return E_POINTER;
-    *window = window_.get();
-    return window_ ? S_OK : E_FAIL;
+    *window = m_window.get();
+    return m_window ? S_OK : E_FAIL;
 }
 
 STDMETHODIMP COleControl::ContextSensitiveHelp(BOOL) {
@@ -114,14 +114,14 @@ STDMETHODIMP COleControl::ContextSensitiveHelp(BOOL) {
 
 STDMETHODIMP COleControl::InPlaceDeactivate() {
     return ComEntry([&]() -> HRESULT {
-        if (!window_) return S_OK;
+        if (!m_window) return S_OK;
         ScopedReference keepAlive(*this);
         UIDeactivate();
-        window_.reset();
-        windowClass_.reset();
-        inPlaceFrame_.Reset();
+        m_window.reset();
+        m_windowClass.reset();
+        m_inPlaceFrame.Reset();
         // The site may release us here; keepAlive holds us to the end.
-        ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_);
+        ComPtr<IOleInPlaceSite> site = std::move(m_inPlaceSite);
         if (site) site->OnInPlaceDeactivate();
         return S_OK;
     });
@@ -129,18 +129,18 @@ STDMETHODIMP COleControl::InPlaceDeactivate() {
 
 STDMETHODIMP COleControl::UIDeactivate() {
     return ComEntry([&]() -> HRESULT {
-        if (!uiActive_) return S_OK;
-        uiActive_ = false;
-        if (inPlaceFrame_) inPlaceFrame_->SetActiveObject(nullptr, nullptr);
-        if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+        if (!m_uiActive) return S_OK;
+        m_uiActive = false;
+        if (m_inPlaceFrame) m_inPlaceFrame->SetActiveObject(nullptr, nullptr);
+        if (m_inPlaceSite) m_inPlaceSite->OnUIDeactivate(FALSE);
         return S_OK;
     });
 }
 
 STDMETHODIMP COleControl::SetObjectRects(LPCRECT position, LPCRECT) {
     if (!position) return E_POINTER;
-    if (window_) {
-        ::MoveWindow(window_.get(), position->left, position->top, position->right - position->left,
+    if (m_window) {
+        ::MoveWindow(m_window.get(), position->left, position->top, position->right - position->left,
                      position->bottom - position->top, TRUE);
     }
     return S_OK;

@@ -28,15 +28,15 @@ constexpr wchar_t kUnknownVerbName[] = L"<unknown verb>";
 
 STDMETHODIMP COleControl::SetClientSite(IOleClientSite* site) {
     return ComEntry([&]() -> HRESULT {
-        clientSite_ = site;
-        if (!site) inPlaceSite_.Reset();
+        m_clientSite = site;
+        if (!site) m_inPlaceSite.Reset();
         return S_OK;
     });
 }
 
 STDMETHODIMP COleControl::GetClientSite(IOleClientSite** site) {
     if (!site) return E_POINTER;
-    *site = clientSite_.Get();
+    *site = m_clientSite.Get();
     if (*site) (*site)->AddRef();
     return S_OK;
 }
@@ -51,7 +51,7 @@ STDMETHODIMP COleControl::Close(DWORD) {
         // container only when the container asks for it.
         ScopedReference keepAlive(*this);
         InPlaceDeactivate();
-        if (adviseHolder_) adviseHolder_->SendOnClose();
+        if (m_adviseHolder) m_adviseHolder->SendOnClose();
         return S_OK;
     });
 }
@@ -77,7 +77,7 @@ STDMETHODIMP COleControl::GetClipboardData(DWORD, IDataObject** data) {
 STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) {
     return ComEntry([&]() -> HRESULT {
         ScopedReference keepAlive(*this);
-        if (site && !clientSite_) clientSite_ = site;
+        if (site && !m_clientSite) m_clientSite = site;
         switch (verb) {
             case kPropertiesVerb:  // also OLEIVERB_PRIMARY
             case OLEIVERB_PROPERTIES:
@@ -137,9 +137,9 @@ STDMETHODIMP COleControl::SetExtent(DWORD aspect, SIZEL* size) {
     if (!size) return E_POINTER;
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (size->cx < 0 || size->cy < 0) return E_INVALIDARG;
-    if (size->cx != extent_.cx || size->cy != extent_.cy) {
-        extent_ = *size;
-        dirty_ = true;
+    if (size->cx != m_extent.cx || size->cy != m_extent.cy) {
+        m_extent = *size;
+        m_dirty = true;
     }
     return S_OK;
 }
@@ -148,7 +148,7 @@ STDMETHODIMP COleControl::GetExtent(DWORD aspect, SIZEL* size) {
     if (!size) return E_POINTER;
     *size = SIZEL{};
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    *size = extent_;
+    *size = m_extent;
     return S_OK;
 }
 
@@ -157,18 +157,18 @@ STDMETHODIMP COleControl::Advise(IAdviseSink* sink, DWORD* connection) {
         if (!connection) return E_POINTER;
         *connection = 0;
         if (!sink) return E_INVALIDARG;
-        if (!adviseHolder_) {
-            const HRESULT hr = ::CreateOleAdviseHolder(adviseHolder_.GetAddressOf());
+        if (!m_adviseHolder) {
+            const HRESULT hr = ::CreateOleAdviseHolder(m_adviseHolder.GetAddressOf());
             if (FAILED(hr)) return hr;
         }
-        return adviseHolder_->Advise(sink, connection);
+        return m_adviseHolder->Advise(sink, connection);
     });
 }
 
 STDMETHODIMP COleControl::Unadvise(DWORD connection) {
     return ComEntry([&]() -> HRESULT {
-        if (!adviseHolder_) return OLE_E_NOCONNECTION;
-        return adviseHolder_->Unadvise(connection);
+        if (!m_adviseHolder) return OLE_E_NOCONNECTION;
+        return m_adviseHolder->Unadvise(connection);
     });
 }
 
@@ -176,8 +176,8 @@ STDMETHODIMP COleControl::EnumAdvise(IEnumSTATDATA** advises) {
     return ComEntry([&]() -> HRESULT {
         if (!advises) return E_POINTER;
         *advises = nullptr;
-        if (!adviseHolder_) return E_FAIL;
-        return adviseHolder_->EnumAdvise(advises);
+        if (!m_adviseHolder) return E_FAIL;
+        return m_adviseHolder->EnumAdvise(advises);
     });
 }
 
@@ -236,7 +236,7 @@ STDMETHODIMP COleControl::GetPages(CAUUID* pages) {
 
 LCID COleControl::AmbientLocale() const {
     ComPtr<IDispatch> ambient;
-    if (!clientSite_ || FAILED(clientSite_.As(&ambient))) return ::GetUserDefaultLCID();
+    if (!m_clientSite || FAILED(m_clientSite.As(&ambient))) return ::GetUserDefaultLCID();
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     UniqueVariant value;
     HRESULT hr = ambient->Invoke(DISPID_AMBIENT_LOCALEID, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, value.put(),
@@ -247,13 +247,13 @@ LCID COleControl::AmbientLocale() const {
 
 HWND COleControl::SiteWindow() const {
     HWND window = nullptr;
-    if (inPlaceSite_) inPlaceSite_->GetWindow(&window);
+    if (m_inPlaceSite) m_inPlaceSite->GetWindow(&window);
     return window;
 }
 
 HRESULT COleControl::OnProperties(HWND parent) {
     ComPtr<IOleControlSite> controlSite;
-    if (clientSite_ && SUCCEEDED(clientSite_.As(&controlSite)) && SUCCEEDED(controlSite->ShowPropertyFrame())) {
+    if (m_clientSite && SUCCEEDED(m_clientSite.As(&controlSite)) && SUCCEEDED(controlSite->ShowPropertyFrame())) {
         return S_OK;
     }
     ULONG count = 0;

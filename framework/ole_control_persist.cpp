@@ -22,17 +22,17 @@ bool COleControl::ExchangeVersion(CPropExchange* exchange, DWORD defaultVersion,
     long version = static_cast<long>(defaultVersion);
     exchange->ExchangeLong(L"_Version", version, static_cast<long>(defaultVersion));
     if (!exchange->IsLoading()) return true;
-    versionLoaded_ = static_cast<DWORD>(version);
-    if (convert || versionLoaded_ == defaultVersion) return true;
+    m_versionLoaded = static_cast<DWORD>(version);
+    if (convert || m_versionLoaded == defaultVersion) return true;
     exchange->Reject();
     return false;
 }
 
 void COleControl::DoPropExchange(CPropExchange* exchange) {
-    long extentX = extent_.cx;
-    long extentY = extent_.cy;
-    exchange->ExchangeLong(L"_ExtentX", extentX, defaultExtent_.cx);
-    exchange->ExchangeLong(L"_ExtentY", extentY, defaultExtent_.cy);
+    long extentX = m_extent.cx;
+    long extentY = m_extent.cy;
+    exchange->ExchangeLong(L"_ExtentX", extentX, m_defaultExtent.cx);
+    exchange->ExchangeLong(L"_ExtentY", extentY, m_defaultExtent.cy);
     // No stock property is ours to keep, so the mask is always 0; a stored
     // mask that names any cannot be ours.
     long stockProps = 0;
@@ -42,7 +42,7 @@ void COleControl::DoPropExchange(CPropExchange* exchange) {
         exchange->Reject();
         return;
     }
-    extent_ = SIZEL{extentX, extentY};
+    m_extent = SIZEL{extentX, extentY};
 }
 
 void COleControl::OnResetState() {
@@ -53,10 +53,10 @@ void COleControl::OnResetState() {
 
 HRESULT COleControl::InitializeAsNew() {
     // Initialising twice is the container's mistake.
-    if (initialized_) return E_UNEXPECTED;
+    if (m_initialized) return E_UNEXPECTED;
     OnResetState();
-    initialized_ = true;
-    dirty_ = false;
+    m_initialized = true;
+    m_dirty = false;
     return S_OK;
 }
 
@@ -66,8 +66,8 @@ HRESULT COleControl::InitializeFrom(CPropExchange& exchange) {
     DoPropExchange(&exchange);
     // Initialised either way: a control whose state cannot be read works
     // as new, and the container hears that its state was not taken.
-    initialized_ = true;
-    dirty_ = false;
+    m_initialized = true;
+    m_dirty = false;
     if (exchange.Succeeded()) {
         InvalidateControl();
         return S_OK;
@@ -79,7 +79,7 @@ HRESULT COleControl::InitializeFrom(CPropExchange& exchange) {
 HRESULT COleControl::SaveThrough(CPropExchange& exchange, BOOL clearDirty) {
     DoPropExchange(&exchange);
     if (!exchange.Succeeded()) return E_FAIL;
-    if (clearDirty) dirty_ = false;
+    if (clearDirty) m_dirty = false;
     return S_OK;
 }
 
@@ -90,7 +90,7 @@ STDMETHODIMP COleControl::InitNew() {
 }
 
 STDMETHODIMP COleControl::IsDirty() {
-    return dirty_ ? S_OK : S_FALSE;
+    return m_dirty ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP COleControl::Load(IStream* stream) {
@@ -133,8 +133,8 @@ STDMETHODIMP COleControl::Load(IStorage* storage) {
         if (FAILED(hr)) {
             // A storage without our stream is stored state we cannot read.
             OnResetState();
-            initialized_ = true;
-            dirty_ = false;
+            m_initialized = true;
+            m_dirty = false;
             return E_FAIL;
         }
         CStreamLoadPropExchange exchange(*stream.Get());

@@ -6,8 +6,8 @@
 void COleControl::OnDraw(HDC, const RECT&, const RECT&) {}
 
 void COleControl::InvalidateControl() {
-    if (window_) ::InvalidateRect(window_.get(), nullptr, FALSE);
-    if (viewSink_ && (viewAspects_ & DVASPECT_CONTENT)) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+    if (m_window) ::InvalidateRect(m_window.get(), nullptr, FALSE);
+    if (m_viewSink && (m_viewAspects & DVASPECT_CONTENT)) m_viewSink->OnViewChange(DVASPECT_CONTENT, -1);
 }
 
 STDMETHODIMP COleControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds, LPCRECTL,
@@ -36,17 +36,17 @@ STDMETHODIMP COleControl::Unfreeze(DWORD) {
 }
 
 STDMETHODIMP COleControl::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-    viewSink_ = sink;
-    viewAspects_ = sink ? aspects : 0;
-    viewFlags_ = sink ? flags : 0;
+    m_viewSink = sink;
+    m_viewAspects = sink ? aspects : 0;
+    m_viewFlags = sink ? flags : 0;
     return S_OK;
 }
 
 STDMETHODIMP COleControl::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
-    if (aspects) *aspects = viewAspects_;
-    if (flags) *flags = viewFlags_;
+    if (aspects) *aspects = m_viewAspects;
+    if (flags) *flags = m_viewFlags;
     if (sink) {
-        *sink = viewSink_.Get();
+        *sink = m_viewSink.Get();
         if (*sink) (*sink)->AddRef();
     }
     return S_OK;

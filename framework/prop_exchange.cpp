@@ -14,7 +14,7 @@ void CPropbagLoadPropExchange::ExchangeLong(const wchar_t* name, long& value, lo
     // text), and coerced here, so that a value the bag cannot turn into a
     // number is told apart from one it does not hold.
     UniqueVariant stored;
-    const HRESULT hr = bag_.Read(name, stored.get(), log_);
+    const HRESULT hr = m_bag.Read(name, stored.get(), m_log);
     if (hr == E_INVALIDARG) {
         // Containers write only what they were given: a value that is not
         // there keeps its default.
@@ -33,14 +33,14 @@ void CPropbagSavePropExchange::ExchangeLong(const wchar_t* name, long& value, lo
     UniqueVariant stored;
     stored->vt = VT_I4;
     stored->lVal = value;
-    if (FAILED(bag_.Write(name, stored.get()))) Fail();
+    if (FAILED(m_bag.Write(name, stored.get()))) Fail();
 }
 
 void CStreamLoadPropExchange::ExchangeLong(const wchar_t*, long& value, long) {
     if (!Succeeded()) return;  // out of step with the stream: read no further
     std::array<unsigned char, 4> bytes{};
     ULONG read = 0;
-    if (FAILED(stream_.Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)) || read != bytes.size()) {
+    if (FAILED(m_stream.Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)) || read != bytes.size()) {
         Fail();
         return;
     }
@@ -56,7 +56,7 @@ void CStreamSavePropExchange::ExchangeLong(const wchar_t*, long& value, long) {
                                              static_cast<unsigned char>(bits >> 16),
                                              static_cast<unsigned char>(bits >> 24)};
     ULONG written = 0;
-    if (FAILED(stream_.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size()) {
+    if (FAILED(m_stream.Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) || written != bytes.size()) {
         Fail();
     }
 }

@@ -16,25 +16,25 @@ class CPropExchange {
 public:
     virtual ~CPropExchange() = default;
 
-    bool IsLoading() const { return loading_; }
+    bool IsLoading() const { return m_loading; }
     // False once a value could not be exchanged; the walk goes on, but the
     // exchange as a whole has failed.
-    bool Succeeded() const { return succeeded_; }
+    bool Succeeded() const { return m_succeeded; }
 
     // Loading: sets `value` from storage (or to `defaultValue` when storage
     // does not hold it). Saving: stores `value`. Reset: sets the default.
     virtual void ExchangeLong(const wchar_t* name, long& value, long defaultValue) = 0;
 
     // A value was read but is not one the control can take: the load fails.
-    void Reject() { succeeded_ = false; }
+    void Reject() { m_succeeded = false; }
 
 protected:
-    explicit CPropExchange(bool loading) : loading_(loading) {}
-    void Fail() { succeeded_ = false; }
+    explicit CPropExchange(bool loading) : m_loading(loading) {}
+    void Fail() { m_succeeded = false; }
 
 private:
-    bool loading_;
-    bool succeeded_ = true;
+    bool m_loading;
+    bool m_succeeded = true;
 };
 
 // Every value takes its default.
@@ -48,41 +48,41 @@ public:
 // is there but cannot be read as an integer fails the exchange.
 class CPropbagLoadPropExchange final : public CPropExchange {
 public:
-    CPropbagLoadPropExchange(IPropertyBag& bag, IErrorLog* log) : CPropExchange(true), bag_(bag), log_(log) {}
+    CPropbagLoadPropExchange(IPropertyBag& bag, IErrorLog* log) : CPropExchange(true), m_bag(bag), m_log(log) {}
     void ExchangeLong(const wchar_t* name, long& value, long defaultValue) override;
 
 private:
-    IPropertyBag& bag_;
-    IErrorLog* log_;
+    IPropertyBag& m_bag;
+    IErrorLog* m_log;
 };
 
 class CPropbagSavePropExchange final : public CPropExchange {
 public:
-    explicit CPropbagSavePropExchange(IPropertyBag& bag) : CPropExchange(false), bag_(bag) {}
+    explicit CPropbagSavePropExchange(IPropertyBag& bag) : CPropExchange(false), m_bag(bag) {}
     void ExchangeLong(const wchar_t* name, long& value, long defaultValue) override;
 
 private:
-    IPropertyBag& bag_;
+    IPropertyBag& m_bag;
 };
 
 // Loads from a stream; a value cut short fails the exchange (and leaves the
 // value as it was).
 class CStreamLoadPropExchange final : public CPropExchange {
 public:
-    explicit CStreamLoadPropExchange(IStream& stream) : CPropExchange(true), stream_(stream) {}
+    explicit CStreamLoadPropExchange(IStream& stream) : CPropExchange(true), m_stream(stream) {}
     void ExchangeLong(const wchar_t* name, long& value, long defaultValue) override;
 
 private:
-    IStream& stream_;
+    IStream& m_stream;
 };
 
 class CStreamSavePropExchange final : public CPropExchange {
 public:
-    explicit CStreamSavePropExchange(IStream& stream) : CPropExchange(false), stream_(stream) {}
+    explicit CStreamSavePropExchange(IStream& stream) : CPropExchange(false), m_stream(stream) {}
     void ExchangeLong(const wchar_t* name, long& value, long defaultValue) override;
 
 private:
-    IStream& stream_;
+    IStream& m_stream;
 };
 
 // The bytes a stream save of `valueCount` values takes.

@@ -63,7 +63,7 @@ SIZE PageSizeInPixels(HINSTANCE module, UINT id) {
 
 void DDP_PostProcessing(CDataExchange*) {}
 
-COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : dialogId_(dialogId), captionId_(captionId) {}
+COlePropertyPage::COlePropertyPage(UINT dialogId, UINT captionId) : m_dialogId(dialogId), m_captionId(captionId) {}
 
 COlePropertyPage::~COlePropertyPage() = default;
 
@@ -84,8 +84,8 @@ INT_PTR CALLBACK COlePropertyPage::DialogProc(HWND, UINT message, WPARAM, LPARAM
 
 STDMETHODIMP COlePropertyPage::SetPageSite(IPropertyPageSite* site) {
     return ComEntry([&]() -> HRESULT {
-        if (site && site_) return E_UNEXPECTED;
-        site_ = site;
+        if (site && m_site) return E_UNEXPECTED;
+        m_site = site;
         return S_OK;
     });
 }
@@ -93,12 +93,12 @@ STDMETHODIMP COlePropertyPage::SetPageSite(IPropertyPageSite* site) {
 STDMETHODIMP COlePropertyPage::Activate(HWND parent, LPCRECT area, BOOL) {
     return ComEntry([&]() -> HRESULT {
         if (!area) return E_POINTER;
-        if (dialog_) return E_UNEXPECTED;
+        if (m_dialog) return E_UNEXPECTED;
         UniqueWindow dialog(
-            ::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(dialogId_), parent, &DialogProc, 0));
+            ::CreateDialogParamW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(m_dialogId), parent, &DialogProc, 0));
         if (!dialog) return E_OUTOFMEMORY;
         ::MoveWindow(dialog.get(), area->left, area->top, area->right - area->left, area->bottom - area->top, FALSE);
-        dialog_ = std::move(dialog);
+        m_dialog = std::move(dialog);
         CDataExchange exchange{false};
         DoDataExchange(&exchange);
         return S_OK;
@@ -107,7 +107,7 @@ STDMETHODIMP COlePropertyPage::Activate(HWND parent, LPCRECT area, BOOL) {
 
 STDMETHODIMP COlePropertyPage::Deactivate() {
     return ComEntry([&]() -> HRESULT {
-        dialog_.reset();
+        m_dialog.reset();
         return S_OK;
     });
 }
@@ -118,8 +118,8 @@ STDMETHODIMP COlePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
         const ULONG cb = info->cb;
         *info = PROPPAGEINFO{};
         info->cb = cb;
-        info->size = PageSizeInPixels(AfxGetInstanceHandle(), dialogId_);
-        info->pszTitle = CopyToTaskMemory(LoadResourceString(AfxGetInstanceHandle(), captionId_).value_or(L""));
+        info->size = PageSizeInPixels(AfxGetInstanceHandle(), m_dialogId);
+        info->pszTitle = CopyToTaskMemory(LoadResourceString(AfxGetInstanceHandle(), m_captionId).value_or(L""));
         return info->pszTitle ? S_OK : E_OUTOFMEMORY;
     });
 }
@@ -127,21 +127,21 @@ STDMETHODIMP COlePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
 STDMETHODIMP COlePropertyPage::SetObjects(ULONG count, IUnknown** objects) {
     return ComEntry([&]() -> HRESULT {
         if (count && !objects) return E_POINTER;
-        objects_.assign(objects, objects + count);
+        m_objects.assign(objects, objects + count);
         return S_OK;
     });
 }
 
 STDMETHODIMP COlePropertyPage::Show(UINT command) {
-    if (!dialog_) return E_UNEXPECTED;
-    ::ShowWindow(dialog_.get(), static_cast<int>(command));
+    if (!m_dialog) return E_UNEXPECTED;
+    ::ShowWindow(m_dialog.get(), static_cast<int>(command));
     return S_OK;
 }
 
 STDMETHODIMP COlePropertyPage::Move(LPCRECT area) {
     if (!area) return E_POINTER;
-    if (!dialog_) return E_UNEXPECTED;
-    ::MoveWindow(dialog_.get(), area->left, area->top, area->right - area->left, area->bottom - area->top, TRUE);
+    if (!m_dialog) return E_UNEXPECTED;
+    ::MoveWindow(m_dialog.get(), area->left, area->top, area->right - area->left, area->bottom - area->top, TRUE);
     return S_OK;
 }
 
@@ -163,5 +163,5 @@ STDMETHODIMP COlePropertyPage::Help(LPCOLESTR) {
 
 STDMETHODIMP COlePropertyPage::TranslateAccelerator(MSG* message) {
     if (!message) return E_POINTER;
-    return dialog_ && ::IsDialogMessageW(dialog_.get(), message) ? S_OK : S_FALSE;
+    return m_dialog && ::IsDialogMessageW(m_dialog.get(), message) ? S_OK : S_FALSE;
 }

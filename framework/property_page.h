@@ -52,9 +52,9 @@ private:
     std::span<const InterfaceEntry> GetInterfaceTable() const override;
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-    const UINT dialogId_;
-    const UINT captionId_;
-    Microsoft::WRL::ComPtr<IPropertyPageSite> site_;
-    std::vector<Microsoft::WRL::ComPtr<IUnknown>> objects_;
-    UniqueWindow dialog_;  // while active
+    const UINT m_dialogId;
+    const UINT m_captionId;
+    Microsoft::WRL::ComPtr<IPropertyPageSite> m_site;
+    std::vector<Microsoft::WRL::ComPtr<IUnknown>> m_objects;
+    UniqueWindow m_dialog;  // while active
 };

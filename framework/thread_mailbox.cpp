@@ -11,17 +11,17 @@ ModuleWindowClass mailboxClass(L"VeldorinctlThreadMailbox");
 
 }  // namespace
 
-CThreadMailbox::CThreadMailbox(std::function<void()> onWake) : onWake_(std::move(onWake)) {
-    windowClass_ = mailboxClass.Acquire(&WindowProc);
-    if (!windowClass_) {
+CThreadMailbox::CThreadMailbox(std::function<void()> onWake) : m_onWake(std::move(onWake)) {
+    m_windowClass = mailboxClass.Acquire(&WindowProc);
+    if (!m_windowClass) {
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "RegisterClassExW");
     }
-    window_.reset(::CreateWindowExW(0, mailboxClass.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+    m_window.reset(::CreateWindowExW(0, mailboxClass.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                     AfxGetInstanceHandle(), nullptr));
-    if (!window_) {
+    if (!m_window) {
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateWindowExW");
     }
-    ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetWindowLongPtrW(m_window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 CThreadMailbox::~CThreadMailbox() {
@@ -29,25 +29,25 @@ CThreadMailbox::~CThreadMailbox() {
 }
 
 void CThreadMailbox::Post(std::string text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return;
-    queue_.push_back(std::move(text));
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closed) return;
+    m_queue.push_back(std::move(text));
     // One wake-up covers everything queued until the owner drains.
-    if (!wakePending_) wakePending_ = ::PostMessageW(window_.get(), kWakeMessage, 0, 0) != FALSE;
+    if (!m_wakePending) m_wakePending = ::PostMessageW(m_window.get(), kWakeMessage, 0, 0) != FALSE;
 }
 
 std::optional<std::string> CThreadMailbox::Take() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_ || queue_.empty()) return std::nullopt;
-    std::string text = std::move(queue_.front());
-    queue_.pop_front();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_closed || m_queue.empty()) return std::nullopt;
+    std::string text = std::move(m_queue.front());
+    m_queue.pop_front();
     return text;
 }
 
 void CThreadMailbox::Close() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    closed_ = true;
-    queue_.clear();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_closed = true;
+    m_queue.clear();
 }
 
 LRESULT CALLBACK CThreadMailbox::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -55,12 +55,12 @@ LRESULT CALLBACK CThreadMailbox::WindowProc(HWND window, UINT message, WPARAM wP
     auto* mailbox = reinterpret_cast<CThreadMailbox*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!mailbox) return 0;
     {
-        std::lock_guard<std::mutex> lock(mailbox->mutex_);
-        mailbox->wakePending_ = false;
+        std::lock_guard<std::mutex> lock(mailbox->m_mutex);
+        mailbox->m_wakePending = false;
     }
     // The wake-up function may end the mailbox's owner (a sink releasing the
     // control), so it runs from a copy and nothing touches the mailbox after.
-    const std::function<void()> wake = mailbox->onWake_;
+    const std::function<void()> wake = mailbox->m_onWake;
     wake();
     return 0;
 }

@@ -39,11 +39,11 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    std::function<void()> onWake_;
-    std::mutex mutex_;  // guards the fields below
-    std::deque<std::string> queue_;
-    bool wakePending_ = false;
-    bool closed_ = false;
-    ModuleWindowClass::Use windowClass_;  // outlives the window
-    UniqueWindow window_;                 // last: destroyed first
+    std::function<void()> m_onWake;
+    std::mutex m_mutex;  // guards the fields below
+    std::deque<std::string> m_queue;
+    bool m_wakePending = false;
+    bool m_closed = false;
+    ModuleWindowClass::Use m_windowClass;  // outlives the window
+    UniqueWindow m_window;                 // last: destroyed first
 };

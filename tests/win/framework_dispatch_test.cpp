@@ -65,8 +65,7 @@ const DispatchMap ProbeControl::baseMap{&COleControl::dispatchMap, kBaseEntries}
 const DispatchMap ProbeControl::dispatchMap{&ProbeControl::baseMap, kProbeEntries};
 const EventMap ProbeControl::eventMap{kProbeEvents};
 
-class FrameworkDispatch : public ::testing::Test {
-protected:
+struct FrameworkDispatch : ::testing::Test {
     void SetUp() override {
         probe = MakeComObject<ProbeControl>();
         ASSERT_HRESULT_SUCCEEDED(probe.As(&dispatch));

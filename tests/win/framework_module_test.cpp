@@ -23,8 +23,7 @@ struct Delivery {
     DWORD thread;
 };
 
-class Mailbox {
-public:
+struct Mailbox {
     Mailbox() {
         box.emplace([this] {
             while (auto text = box->Take()) received.push_back({*text, ::GetCurrentThreadId()});

@@ -54,8 +54,7 @@ void PumpFor(int milliseconds) {
     PumpUntil([&] { return ::GetTickCount() >= until; }, milliseconds + 1000);
 }
 
-class OcxContainer : public ::testing::Test {
-protected:
+struct OcxContainer : ::testing::Test {
     void SetUp() override {
         control = CreateControl(ocx);
         ASSERT_TRUE(control);

@@ -16,8 +16,7 @@
 namespace veldorinctl::test {
 namespace {
 
-class OcxDispatch : public SimulatedReaders {
-protected:
+struct OcxDispatch : SimulatedReaders {
     void TearDown() override {
         // The control closes what it opened before the fixture counts handles.
         control.Reset();

@@ -14,8 +14,7 @@
 namespace veldorinctl::test {
 namespace {
 
-class OcxEvents : public SimulatedReaders {
-protected:
+struct OcxEvents : SimulatedReaders {
     void TearDown() override {
         control.Reset();
         SimulatedReaders::TearDown();

@@ -10,8 +10,7 @@
 namespace veldorinctl::test {
 namespace {
 
-class OcxModule : public ::testing::Test {
-protected:
+struct OcxModule : ::testing::Test {
     Apartment apartment;
     LoadedOcx ocx;
 };

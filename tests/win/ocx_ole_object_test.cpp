@@ -54,8 +54,7 @@ private:
     DWORD* bits_ = nullptr;
 };
 
-class OcxOleObject : public ::testing::Test {
-protected:
+struct OcxOleObject : ::testing::Test {
     void SetUp() override {
         control = CreateControl(ocx);
         ASSERT_TRUE(control);
@@ -180,7 +179,7 @@ TEST_F(OcxOleObject, AdviseSinksHearCloseAndAreGivenBack) {
     ASSERT_EQ(object->Advise(&sink, &connection), S_OK);
     EXPECT_NE(connection, 0u);
     EXPECT_EQ(object->Close(OLECLOSE_NOSAVE), S_OK);
-    EXPECT_EQ(sink.closes, 1);
+    EXPECT_EQ(sink.Closes(), 1);
     EXPECT_EQ(object->Unadvise(connection), S_OK);
     EXPECT_EQ(sink.References(), 1u);
 

@@ -19,8 +19,7 @@ std::wstring Wide(const std::string& text) {
     return std::wstring(text.begin(), text.end());  // Base64 and dates: ASCII
 }
 
-class PageRoad : public SimulatedReaders {
-protected:
+struct PageRoad : SimulatedReaders {
     void SetUp() override {
         SimulatedReaders::SetUp();
         ASSERT_EQ(ocx.RegisterServer(), S_OK);

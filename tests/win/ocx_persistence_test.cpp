@@ -60,8 +60,7 @@ ComPtr<IStream> StreamOfBytes(const std::vector<unsigned char>& bytes) {
     return stream;
 }
 
-class OcxPersistence : public ::testing::Test {
-protected:
+struct OcxPersistence : ::testing::Test {
     template <class Interface>
     ComPtr<Interface> As(const ComPtr<IDispatch>& control) {
         ComPtr<Interface> persist;
@@ -220,8 +219,7 @@ TEST_F(OcxPersistence, FailedReloadResetsARunningControlToItsDefaults) {
     EXPECT_EQ(ExtentOf(control.Get()).cx, InitialExtent().cx);
 }
 
-class OcxReset : public SimulatedReaders {
-protected:
+struct OcxReset : SimulatedReaders {
     Apartment apartment;
     LoadedOcx ocx;
 };

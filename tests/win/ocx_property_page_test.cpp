@@ -12,8 +12,7 @@
 namespace veldorinctl::test {
 namespace {
 
-class OcxPropertyPage : public ::testing::Test {
-protected:
+struct OcxPropertyPage : ::testing::Test {
     void SetUp() override {
         ComPtr<IClassFactory> factory;
         ASSERT_EQ(ocx.GetClassObject(CLSID_VELDORINCTLPropPage, IID_IClassFactory,

@@ -126,8 +126,7 @@ TEST(OcxRegistration, Regsvr32RegistersAndUnregistersIdempotently) {
     ExpectUnregistered();
 }
 
-class OcxRegistered : public ::testing::Test {
-protected:
+struct OcxRegistered : ::testing::Test {
     void SetUp() override { ASSERT_EQ(ocx.RegisterServer(), S_OK); }
     void TearDown() override { EXPECT_EQ(ocx.UnregisterServer(), S_OK); }
 

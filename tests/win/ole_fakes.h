@@ -109,15 +109,17 @@ private:
 
 class FakeAdviseSink final : public CountedFake<IAdviseSink> {
 public:
-    int closes = 0;
-    int viewChanges = 0;
+    int Closes() const { return closes_; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
     STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override {}
-    STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override { ++viewChanges; }
+    STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {}
     STDMETHODIMP_(void) OnRename(IMoniker*) override {}
     STDMETHODIMP_(void) OnSave() override {}
-    STDMETHODIMP_(void) OnClose() override { ++closes; }
+    STDMETHODIMP_(void) OnClose() override { ++closes_; }
+
+private:
+    int closes_ = 0;
 };
 
 }  // namespace veldorinctl::test

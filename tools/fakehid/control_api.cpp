@@ -133,10 +133,10 @@ extern "C" int VeldorinSim_WaitForOpenHandles(int count, int timeoutMs) {
 
 extern "C" int VeldorinSim_OpenDeviceInfoSets(void) {
     return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
-                         [] { return static_cast<int>(ReaderRegistry::Instance().interfaceSets.Count()); });
+                         [] { return static_cast<int>(ReaderRegistry::Instance().InterfaceSets().Count()); });
 }
 
 extern "C" int VeldorinSim_OpenPreparsedData(void) {
     return ApiEntry<int>(-1, ERROR_NOT_ENOUGH_MEMORY,
-                         [] { return static_cast<int>(ReaderRegistry::Instance().preparsedData.Count()); });
+                         [] { return static_cast<int>(ReaderRegistry::Instance().PreparsedData().Count()); });
 }

@@ -55,14 +55,14 @@ extern "C" BOOLEAN NTAPI FakeHidD_GetPreparsedData(HANDLE file, PHIDP_PREPARSED_
         const auto reader = ReaderBehind(file);
         if (!reader || data == nullptr) return FALSE;
         *data = static_cast<PHIDP_PREPARSED_DATA>(
-            ReaderRegistry::Instance().preparsedData.Add(PreparsedBlock{reader->Description().reportLen}));
+            ReaderRegistry::Instance().PreparsedData().Add(PreparsedBlock{reader->Description().reportLen}));
         return TRUE;
     });
 }
 
 extern "C" BOOLEAN NTAPI FakeHidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
     return ApiEntry<BOOLEAN>(FALSE, ERROR_INVALID_PARAMETER, [&]() -> BOOLEAN {
-        if (ReaderRegistry::Instance().preparsedData.Remove(data)) return TRUE;
+        if (ReaderRegistry::Instance().PreparsedData().Remove(data)) return TRUE;
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     });
@@ -70,7 +70,7 @@ extern "C" BOOLEAN NTAPI FakeHidD_FreePreparsedData(PHIDP_PREPARSED_DATA data) {
 
 extern "C" NTSTATUS NTAPI FakeHidP_GetCaps(PHIDP_PREPARSED_DATA data, PHIDP_CAPS caps) {
     return ApiEntry<NTSTATUS>(HIDP_STATUS_INVALID_PREPARSED_DATA, ERROR_INVALID_PARAMETER, [&]() -> NTSTATUS {
-        const auto block = ReaderRegistry::Instance().preparsedData.Find(data);
+        const auto block = ReaderRegistry::Instance().PreparsedData().Find(data);
         if (!block || caps == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
         *caps = HIDP_CAPS{};
         caps->UsagePage = 0xFF00;  // vendor-defined, as a card reader's interface is

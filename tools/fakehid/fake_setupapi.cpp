@@ -48,14 +48,14 @@ const std::string* InterfacePath(const InterfaceList* list, const SP_DEVICE_INTE
 extern "C" HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND, DWORD flags) {
     return ApiEntry<HDEVINFO>(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return static_cast<HDEVINFO>(
-            ReaderRegistry::Instance().interfaceSets.Add(ListInterfaces(classGuid, enumerator, flags)));
+            ReaderRegistry::Instance().InterfaceSets().Add(ListInterfaces(classGuid, enumerator, flags)));
     });
 }
 
 extern "C" BOOL WINAPI FakeSetupDiEnumDeviceInterfaces(HDEVINFO set, PSP_DEVINFO_DATA, const GUID* classGuid,
                                                        DWORD index, PSP_DEVICE_INTERFACE_DATA data) {
     return ApiEntry<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
-        const auto list = ReaderRegistry::Instance().interfaceSets.Find(set);
+        const auto list = ReaderRegistry::Instance().InterfaceSets().Find(set);
         if (!list) {
             ::SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
@@ -79,7 +79,7 @@ extern "C" BOOL WINAPI FakeSetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DE
                                                             PSP_DEVICE_INTERFACE_DETAIL_DATA_A detail, DWORD size,
                                                             PDWORD requiredSize, PSP_DEVINFO_DATA deviceData) {
     return ApiEntry<BOOL>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOL {
-        const auto list = ReaderRegistry::Instance().interfaceSets.Find(set);
+        const auto list = ReaderRegistry::Instance().InterfaceSets().Find(set);
         const std::string* path = InterfacePath(list.get(), data);
         if (path == nullptr) return FALSE;
         const DWORD needed =
@@ -113,7 +113,7 @@ extern "C" BOOL WINAPI FakeSetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DE
 
 extern "C" BOOL WINAPI FakeSetupDiDestroyDeviceInfoList(HDEVINFO set) {
     return ApiEntry<BOOL>(FALSE, ERROR_INVALID_HANDLE, [&]() -> BOOL {
-        if (ReaderRegistry::Instance().interfaceSets.Remove(set)) return TRUE;
+        if (ReaderRegistry::Instance().InterfaceSets().Remove(set)) return TRUE;
         ::SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     });

@@ -71,10 +71,15 @@ public:
     std::shared_ptr<FakeReader> FindByHandle(HANDLE file) const;
     std::vector<std::shared_ptr<FakeReader>> Readers() const;
 
-    HandedOut<InterfaceList> interfaceSets;
-    HandedOut<PreparsedBlock> preparsedData;
+    // What the fake SetupAPI and HID functions have handed out and not yet
+    // been given back.
+    HandedOut<InterfaceList>& InterfaceSets() { return interfaceSets_; }
+    HandedOut<PreparsedBlock>& PreparsedData() { return preparsedData_; }
 
 private:
+    HandedOut<InterfaceList> interfaceSets_;
+    HandedOut<PreparsedBlock> preparsedData_;
+
     ReaderRegistry() = default;
     std::string PipeName(int id) const;
 

@@ -20,15 +20,17 @@ public:
 
     PAGEHOST_IUNKNOWN
 
-    std::map<std::wstring, ComPtr<IUnknown>> items;
-    std::map<DWORD, ScriptBlock> blocks;
+    // The page's named items (its objects and `host`), and where each script
+    // block came from.
+    std::map<std::wstring, ComPtr<IUnknown>>& Items() { return items_; }
+    std::map<DWORD, ScriptBlock>& Blocks() { return blocks_; }
 
     STDMETHODIMP GetLCID(LCID*) override { return E_NOTIMPL; }
     STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** info) override {
         if (item) *item = nullptr;
         if (info) *info = nullptr;
-        const auto found = name ? items.find(name) : items.end();
-        if (found == items.end()) return TYPE_E_ELEMENTNOTFOUND;
+        const auto found = name ? items_.find(name) : items_.end();
+        if (found == items_.end()) return TYPE_E_ELEMENTNOTFOUND;
         if (mask & SCRIPTINFO_IUNKNOWN) {
             if (!item) return E_POINTER;
             *item = found->second.Get();
@@ -76,7 +78,7 @@ private:
         ULONG line = 0;
         LONG column = 0;
         if (error) error->GetSourcePosition(&block, &line, &column);
-        const ScriptBlock& where = blocks[block];
+        const ScriptBlock& where = blocks_[block];
         std::fprintf(stderr, "pagehost: script error in %s, line %lu, column %ld: %s (0x%08lX)\n", where.source.c_str(),
                      static_cast<unsigned long>(line) + where.firstLine, static_cast<long>(column) + 1,
                      Narrow(description).c_str(), static_cast<unsigned long>(code));
@@ -85,6 +87,8 @@ private:
     }
 
     PageSession& session_;
+    std::map<std::wstring, ComPtr<IUnknown>> items_;
+    std::map<DWORD, ScriptBlock> blocks_;
 };
 
 ScriptEngine::ScriptEngine(PageSession& session) : session_(session), site_(MakeCom<ScriptSite>(session)) {}
@@ -110,13 +114,13 @@ bool ScriptEngine::Start() {
 }
 
 void ScriptEngine::AddNamedItem(const std::wstring& name, IUnknown* item) {
-    site_->items[name] = item;
+    site_->Items()[name] = item;
     engine_->AddNamedItem(name.c_str(), SCRIPTITEM_ISVISIBLE);
 }
 
 void ScriptEngine::Run(const std::wstring& text, const std::string& source, int firstLine) {
     const DWORD block = nextBlock_++;
-    site_->blocks[block] = {source, firstLine};
+    site_->Blocks()[block] = {source, firstLine};
     UniqueExcepInfo exception;
     // Line numbers are counted by the engine from 0 within the block; the
     // site adds where the block begins.
@@ -152,7 +156,7 @@ void ScriptEngine::Close() {
         engine_.Reset();
         parser_.Reset();
     }
-    site_->items.clear();
+    site_->Items().clear();
 }
 
 }  // namespace pagehost
