@@ -17,7 +17,7 @@ CThreadMailbox::CThreadMailbox(std::function<void()> onWake) : m_onWake(std::mov
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "RegisterClassExW");
     }
     m_window.reset(::CreateWindowExW(0, mailboxClass.Name(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                    AfxGetInstanceHandle(), nullptr));
+                                     AfxGetInstanceHandle(), nullptr));
     if (!m_window) {
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "CreateWindowExW");
     }

@@ -16,6 +16,7 @@
 #include "resources/dispids.h"
 #include "tests/win/ocx_client.h"
 #include "tests/win/simulated_readers.h"
+#include "win32/lent.h"
 
 namespace veldorinctl::test {
 namespace {
@@ -30,17 +31,14 @@ struct Function {
 
 std::vector<Function> FunctionsOf(ITypeInfo* info) {
     std::vector<Function> functions;
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(info->GetTypeAttr(&attributes))) return functions;
-    const WORD count = attributes->cFuncs;
-    info->ReleaseTypeAttr(attributes);
-    for (UINT i = 0; i < count; ++i) {
-        FUNCDESC* description = nullptr;
-        if (FAILED(info->GetFuncDesc(i, &description))) continue;
+    Lent<ITypeInfo, TYPEATTR> attributes(info, &ITypeInfo::ReleaseTypeAttr);
+    if (FAILED(info->GetTypeAttr(attributes.put()))) return functions;
+    for (UINT i = 0; i < attributes->cFuncs; ++i) {
+        Lent<ITypeInfo, FUNCDESC> description(info, &ITypeInfo::ReleaseFuncDesc);
+        if (FAILED(info->GetFuncDesc(i, description.put()))) continue;
         Function function{description->memid, {}, {}, description->elemdescFunc.tdesc.vt};
         for (SHORT p = 0; p < description->cParams; ++p)
             function.params.push_back(description->lprgelemdescParam[p].tdesc.vt);
-        info->ReleaseFuncDesc(description);
         UniqueBstr name;
         if (SUCCEEDED(info->GetDocumentation(function.id, name.put(), nullptr, nullptr, nullptr)))
             function.name.assign(name.get(), ::SysStringLen(name.get()));
@@ -65,8 +63,7 @@ VARTYPE ResultTypeOf(VARTYPE declared) {
     return declared == VT_VOID ? VARTYPE{VT_EMPTY} : declared;
 }
 
-class OcxDispids : public SimulatedReaders {
-protected:
+struct OcxDispids : SimulatedReaders {
     void SetUp() override {
         SimulatedReaders::SetUp();
         // A locale other than 0 is answered from the registered type library.
