@@ -1,5 +1,5 @@
 // The behaviours of a simulated reader, read from the line that describes
-// it (see simulated-reader.js for the format), and the reader's side of the
+// it (the format is documented in tools/fakehid/veldorinsim.h), and the reader's side of the
 // report framing, written apart from the library's so that a mistake in one
 // is not mirrored in the other.
 

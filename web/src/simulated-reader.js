@@ -1,29 +1,9 @@
 // A simulated card reader behind a simulated navigator.hid, for tests and
 // demos where no reader is attached. A reader is described by the same line
-// as the control's simulated readers:
-//
-//     vendor product report-length behaviour      e.g.  155B 4612 65 echo
-//
-// vendor and product hexadecimal, the report length (report id included)
-// decimal. Behaviours:
-//
-//     echo                 answers each command with the command itself
-//     silent               takes commands and never answers
-//     fixed HEX            answers with these bytes, e.g. fixed 9000
-//     length N             answers with N bytes 00 01 02 ... (modulo 251)
-//     ca V [refuse B] [wrong-length B]
-//                          accepts CA download blocks of variant V, answers
-//                          90 00, refuses block B with 6A 80 or answers
-//                          block B with three bytes
-//     count-over           answers with a first report claiming 63 bytes
-//     endless              answers with a first report, then middle reports
-//                          until the next command or until it is closed
-//     unplug-on-command    unplugs when a command arrives
-//     unopenable           is listed, but opening it fails
-//     stray N B            sends N stray middle/last reports, then as B
-//     unplug-after N B     sends the first N reports of B's answer, unplugs
-//     delay MS B           waits MS milliseconds, then answers as B
-//     B1 then B2           answers the first command as B1, later ones as B2
+// as the control's simulated readers ("155B 4612 65 echo", "6A8A 0801 33 ca
+// 1 refuse 3", "... delay 300 echo then ca 1"): the format and every
+// behaviour are documented in tools/fakehid/veldorinsim.h. Here an endless
+// answer ends at the next command or when the reader is closed.
 //
 // Each opening starts the behaviour afresh; a reader that unplugs stays gone.
 
