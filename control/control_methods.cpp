@@ -58,12 +58,19 @@ std::shared_ptr<ReaderConnection> ControlMethods::TakeConnection() {
     return std::move(m_pDevice);
 }
 
+void ControlMethods::AllowReaders(bool allowed) {
+    m_readersAllowed = allowed;
+    if (!allowed)
+        if (auto connection = TakeConnection()) connection->Close();
+}
+
 int32_t ControlMethods::DevOpen() {
+    if (!m_readersAllowed) return 0;
     if (auto previous = TakeConnection()) previous->Close();
     for (const ReaderIdentity& identity : kReaderIdentities) {
         HidDevicePtr device = m_opener(identity.vendorId, identity.productId);
         if (!device) continue;
-        auto connection = std::make_shared<ReaderConnection>(std::move(device), NextHandle());
+        auto connection = std::make_shared<ReaderConnection>(std::move(device), NextHandle(), m_exchangeTimeout);
         std::lock_guard<std::mutex> lock(m_connectionMutex);
         m_pDevice = connection;
         return connection->Handle();
@@ -72,6 +79,7 @@ int32_t ControlMethods::DevOpen() {
 }
 
 void ControlMethods::DevClose(int32_t hDev) {
+    if (!m_readersAllowed) return;
     std::shared_ptr<ReaderConnection> connection;
     {
         std::lock_guard<std::mutex> lock(m_connectionMutex);
@@ -93,10 +101,13 @@ std::string ControlMethods::ExchangeText(const char* cmd) {
 }
 
 std::string ControlMethods::DevCall(const char* cmd) {
+    if (!m_readersAllowed) return {};
     return ExchangeText(cmd);
 }
 
 void ControlMethods::DevCallAsync(const char* cmd) {
+    // A refused page's call still gets its answer, "", in its turn.
+    if (!m_readersAllowed) cmd = nullptr;
     auto request = std::make_unique<AsyncCallRequest>();
     const std::string_view text = TextOf(cmd);
     // Text that does not fit is not cut (that would send another command):
@@ -127,6 +138,7 @@ void ControlMethods::Deliver(const std::string& backData) {
 }
 
 int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
+    if (!m_readersAllowed) return kCaSendFailed;
     if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
     MessageBuffer certificate;
     uint32_t length = 0;

@@ -54,6 +54,17 @@ public:
     ControlMethods(const ControlMethods&) = delete;
     ControlMethods& operator=(const ControlMethods&) = delete;
 
+    // Whether the page may use the readers: the site lock's verdict, true
+    // until told otherwise. A refused page opens, uses and closes no reader
+    // (DevOpen 0, DevCall "", DevCallAsync sends nothing and is answered "",
+    // LoadCA kCaSendFailed, DevClose nothing), and the connection that was
+    // open when the verdict fell is closed. The certificate methods touch no
+    // reader and keep working.
+    void AllowReaders(bool allowed);
+    // How long each exchange on connections opened from now on may take;
+    // zero (as at first): no limit.
+    void SetExchangeTimeout(ExchangeTimeout timeout) { m_exchangeTimeout = timeout; }
+
     // Text arguments may be null, which counts as empty text.
 
     // Opens the first identity's reader, else the second's; closes a
@@ -100,5 +111,7 @@ private:
     std::mutex m_connectionMutex;  // guards m_pDevice: workers read it too
     std::shared_ptr<ReaderConnection> m_pDevice;
     std::atomic<bool> m_destroying{false};
+    std::atomic<bool> m_readersAllowed{true};
+    ExchangeTimeout m_exchangeTimeout{ExchangeTimeout::zero()};
     WorkerThreads m_workers;  // last: joined before the rest is destroyed
 };

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <mutex>
 
+#include "device/exchange_deadline.h"
 #include "device/hid_device.h"
 
 class ReaderConnection {
 public:
-    ReaderConnection(HidDevicePtr device, int32_t handle);
+    // Every exchange on the connection must be done within `timeout`
+    // (zero: no limit).
+    ReaderConnection(HidDevicePtr device, int32_t handle, ExchangeTimeout timeout = ExchangeTimeout::zero());
     ~ReaderConnection();
     ReaderConnection(const ReaderConnection&) = delete;
     ReaderConnection& operator=(const ReaderConnection&) = delete;
@@ -21,8 +24,9 @@ public:
 
     // Sends one command and reads its answer into `answer` (holding
     // `capacity` bytes); returns the answer's length. A failed write gives
-    // 0; a failed read gives what arrived before it; an answer that does not
-    // fit gives 0. A closed connection gives 0 at once.
+    // 0; a failed read, or one not done in time, gives what arrived before
+    // it; an answer that does not fit gives 0. A closed connection gives 0
+    // at once.
     uint32_t Exchange(const uint8_t* command, uint32_t length, uint8_t* answer, uint32_t capacity);
 
     // Loads a CA certificate (see DownloadCA); kCaSendFailed once closed.
@@ -34,6 +38,7 @@ public:
 
 private:
     const int32_t handle_;
+    const ExchangeTimeout timeout_;
     HidDevice* const link_;  // for Cancel(), which must not wait for the lock
     std::atomic<bool> closing_{false};
     std::mutex exchangeMutex_;  // one exchange at a time; guards device_

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "device/hid_framing.h"
 
@@ -21,6 +22,8 @@ enum class Answer { Accepted, Refused, Malformed, Lost };
 
 struct BlockExchange {
     HidDevice& device;
+    ExchangeTimeout timeout;
+    std::optional<ExchangeDeadline> deadline;  // of the block in flight
     std::array<uint8_t, kAreaSize> command{};
     std::array<uint8_t, kAreaSize> answer{};
 
@@ -32,6 +35,8 @@ struct BlockExchange {
         command[4] = static_cast<uint8_t>(size);  // 128 is sent as 0x80
         std::memcpy(&command[5], bytes, size);
         command[5 + size] = 0x00;  // Le
+        deadline.reset();
+        deadline.emplace(device, timeout);
         return WriteHidMessage(device, command.data(), size + 6);
     }
 
@@ -45,13 +50,13 @@ struct BlockExchange {
 
 }  // namespace
 
-int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length) {
+int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length, ExchangeTimeout timeout) {
     if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
     if (length == 0 || length > kMaxCaLength) return kCaSendFailed;
 
     const uint8_t variant = static_cast<uint8_t>(nFlag - 1);
     const uint32_t blocks = (length + kCaBlockSize - 1) / kCaBlockSize;
-    BlockExchange exchange{device};
+    BlockExchange exchange{device, timeout, std::nullopt};
 
     for (uint32_t i = 0; i + 1 < blocks; ++i) {
         const auto p2 = static_cast<uint8_t>((i << 2) | variant);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "device/exchange_deadline.h"
 #include "device/hid_device.h"
 
 // Result codes, returned to scripts unchanged.
@@ -25,5 +26,8 @@ constexpr uint32_t kMaxCaLength = 64 * kCaBlockSize;
 
 // `nFlag` is the download variant, 1 or 2. Certificates of 0 bytes or of
 // more than kMaxCaLength bytes are refused with kCaSendFailed before
-// anything is sent.
-int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length);
+// anything is sent. Each block and its answer must be done within
+// `timeout` (zero: no limit); a block not sent in time gives kCaSendFailed,
+// an answer not received in time kCaReceiveFailed.
+int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length,
+                   ExchangeTimeout timeout = ExchangeTimeout::zero());

@@ -1,6 +1,10 @@
 #include "device/posix/socket_report_link.h"
 
+#include <poll.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -9,7 +13,23 @@ SocketReportLink::~SocketReportLink() {
     close(fd_);
 }
 
+bool SocketReportLink::WaitUntilReady(short events) const {
+    for (;;) {
+        const auto left = TimeLeft();
+        if (!left) return true;
+        // Rounded up, so the wait never ends just before the deadline.
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*left).count();
+        if (ms <= 0) return false;
+        pollfd descriptor{fd_, events, 0};
+        const int ready = poll(&descriptor, 1, static_cast<int>(std::min<long long>(ms, INT_MAX)));
+        if (ready < 0 && errno == EINTR) continue;
+        // Readiness includes a hang-up or a Cancel(); the transfer then fails.
+        return ready != 0;
+    }
+}
+
 bool SocketReportLink::WriteReport(const uint8_t* report, size_t length) {
+    if (!WaitUntilReady(POLLOUT)) return false;
     ssize_t sent;
     do {
         sent = send(fd_, report, length, MSG_NOSIGNAL);
@@ -18,6 +38,7 @@ bool SocketReportLink::WriteReport(const uint8_t* report, size_t length) {
 }
 
 bool SocketReportLink::ReadReport(uint8_t* report, size_t length) {
+    if (!WaitUntilReady(POLLIN)) return false;
     ssize_t received;
     do {
         // MSG_TRUNC reports the datagram's real size, so a report of the

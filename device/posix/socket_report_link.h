@@ -20,6 +20,10 @@ public:
     void Cancel() override;
 
 private:
+    // Waits until the socket is ready for `events`; false when the deadline
+    // passes first.
+    bool WaitUntilReady(short events) const;
+
     int fd_;
 };
 

@@ -1,5 +1,7 @@
 #include "device/win32/file_report_link.h"
 
+#include <algorithm>
+
 FileReportLink::FileReportLink(UniqueFileHandle file) : file_(std::move(file)) {}
 
 bool FileReportLink::WriteReport(const uint8_t* report, size_t length) {
@@ -10,8 +12,21 @@ bool FileReportLink::ReadReport(uint8_t* report, size_t length) {
     return Transfer(Direction::Read, report, static_cast<DWORD>(length));
 }
 
+namespace {
+
+// How long to wait for a transfer: INFINITE without a deadline, 0 once it
+// passed, else the time left rounded up to a millisecond.
+DWORD WaitMilliseconds(std::optional<std::chrono::steady_clock::duration> left) {
+    if (!left) return INFINITE;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*left).count();
+    return static_cast<DWORD>(std::clamp<long long>(ms, 0, INFINITE - 1));
+}
+
+}  // namespace
+
 bool FileReportLink::Transfer(Direction direction, uint8_t* buffer, DWORD length) {
-    if (cancelled_) return false;
+    const DWORD wait = WaitMilliseconds(TimeLeft());
+    if (cancelled_ || wait == 0) return false;
     UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!done) return false;
     OVERLAPPED overlapped{};
@@ -24,6 +39,10 @@ bool FileReportLink::Transfer(Direction direction, uint8_t* buffer, DWORD length
     // Cancel() may have run between the check above and the start of this
     // transfer; its CancelIoEx then found nothing to cancel, so do it here.
     if (cancelled_) ::CancelIoEx(file_.get(), &overlapped);
+    // A transfer still pending at the deadline is cancelled; it may finish
+    // in the meantime, and GetOverlappedResult below tells which happened.
+    if (wait != INFINITE && ::WaitForSingleObject(done.get(), wait) == WAIT_TIMEOUT)
+        ::CancelIoEx(file_.get(), &overlapped);
 
     // Always wait for the transfer to finish, cancelled or not: the buffer
     // and the OVERLAPPED must outlive it.

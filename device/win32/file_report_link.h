@@ -1,6 +1,7 @@
 // A report channel over a HID interface opened for overlapped I/O. Callers
 // still see blocking reads and writes; overlapped I/O is what lets Cancel()
-// end a read that another thread is waiting in.
+// end a read that another thread is waiting in, and a deadline end a
+// transfer that the reader never completes.
 #pragma once
 
 #include <windows.h>

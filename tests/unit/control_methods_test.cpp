@@ -326,3 +326,59 @@ TEST(ControlMethodsWorker, RunningOutOfMemoryOnTheWorkerDoesNotEndTheProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControlMethodsTest, ARefusedPageUsesNoReaderButKeepsTheCertificateMethods) {
+    readers_.Attach(kFirstVid, kFirstPid, sim::Echo());
+    const int32_t handle = Control().DevOpen();
+    ASSERT_NE(handle, 0);
+    Control().AllowReaders(false);
+    EXPECT_EQ(Control().DevCall("AQID"), "") << "the connection open before the verdict is closed too";
+
+    EXPECT_EQ(Control().DevOpen(), 0);
+    EXPECT_EQ(readers_.Opens(), 1u) << "no reader is even looked for";
+    EXPECT_EQ(readers_.Asked().size(), 1u);
+    EXPECT_EQ(Control().DevCall("AQID"), "");
+    EXPECT_EQ(Control().LoadCA(1, Text(sim::PatternBytes(300)).c_str()), kCaSendFailed);
+    EXPECT_EQ(Control().LoadCA(0, "AQID"), kCaSendFailed) << "refused before the variant is looked at";
+    Control().DevCallAsync("AQID");
+    ASSERT_TRUE(answers_.WaitFor(1));
+    EXPECT_EQ(answers_.All(), std::vector<std::string>{""});
+    Control().DevClose(handle);
+    EXPECT_EQ(Reader().ReceivedCount(), 0u) << "nothing reached the reader";
+
+    const CertificateVector& vector = CertificateVectors().front();
+    EXPECT_EQ(Control().GetX509ValidDate(vector.text.c_str()), vector.validity);
+    EXPECT_EQ(Control().GetX509Sn(vector.text.c_str()), vector.serial);
+
+    Control().AllowReaders(true);
+    EXPECT_NE(Control().DevOpen(), 0) << "a later verdict for an allowed page opens again";
+    EXPECT_EQ(Control().DevCall("AQID"), "AQID");
+}
+
+TEST_F(ControlMethodsTest, ExchangeTimeoutEndsEveryKindOfExchangeAsAFailedRead) {
+    Control().SetExchangeTimeout(200ms);
+    readers_.Attach(kFirstVid, kFirstPid, sim::Silent());
+    Control().DevOpen();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Control().DevCall("AQID"), "");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+    EXPECT_EQ(Control().LoadCA(1, Text(sim::PatternBytes(300)).c_str()), kCaReceiveFailed);
+    Control().DevCallAsync("AQID");
+    ASSERT_TRUE(answers_.WaitFor(1));
+    EXPECT_EQ(answers_.All(), std::vector<std::string>{""});
+
+    readers_.Attach(kFirstVid, kFirstPid, sim::RawReports({MakeReport(65, 3, {7, 8, 9})}));
+    Control().DevOpen();
+    EXPECT_EQ(Control().DevCall("AQID"), Text({7, 8, 9})) << "what arrived in time is the answer";
+}
+
+TEST_F(ControlMethodsTest, WithoutATimeoutASilentReaderIsWaitedFor) {
+    readers_.Attach(kFirstVid, kFirstPid, sim::Silent());
+    Control().DevOpen();
+    Control().DevCallAsync("AQID");
+    EXPECT_FALSE(answers_.WaitFor(1, 500)) << "no limit unless the policy sets one";
+}
+
+}  // namespace

@@ -6,6 +6,8 @@
 #include <future>
 #include <thread>
 
+#include "device/download_ca.h"
+#include "device/exchange_deadline.h"
 #include "device/hid_framing.h"
 #include "sim/responders.h"
 #include "simulated_reader.h"
@@ -93,6 +95,73 @@ TEST(LinkWithSimulator, SilentReaderReadIsCancelledFromAnotherThread) {
     reader.device->hDevice->Cancel();
     ASSERT_EQ(pending.wait_for(5s), std::future_status::ready);
     EXPECT_FALSE(pending.get().complete);
+}
+
+// The time an exchange under a deadline took, and what it gave.
+template <class Run>
+auto Timed(Run run) {
+    const auto start = std::chrono::steady_clock::now();
+    auto result = run();
+    return std::make_pair(result, std::chrono::steady_clock::now() - start);
+}
+
+TEST(LinkWithSimulator, ExchangeNotDoneBeforeItsDeadlineFailsWithWhatArrived) {
+    SimulatedReader silent(65, sim::Silent());
+    auto [nothing, waited] = Timed([&] {
+        ExchangeDeadline deadline(*silent.device, 200ms);
+        return Exchanged(*silent.device, {1, 2, 3});
+    });
+    EXPECT_FALSE(nothing.complete);
+    EXPECT_TRUE(nothing.answer.empty());
+    EXPECT_GE(waited, 200ms);
+    EXPECT_LT(waited, 3s);
+
+    // The first report of an answer whose last report never comes.
+    SimulatedReader stalled(65, sim::RawReports({MakeReport(65, 3, {7, 8, 9})}));
+    auto [partial, stalledFor] = Timed([&] {
+        ExchangeDeadline deadline(*stalled.device, 200ms);
+        return Exchanged(*stalled.device, {1});
+    });
+    EXPECT_FALSE(partial.complete);
+    EXPECT_EQ(partial.answer, (Bytes{7, 8, 9})) << "the bytes collected so far";
+    EXPECT_GE(stalledFor, 200ms);
+}
+
+TEST(LinkWithSimulator, DeadlineBoundsOneExchangeAndLeavesTheLinkUsable) {
+    SimulatedReader reader(65, sim::Sequence({sim::Silent(), sim::Echo()}));
+    {
+        ExchangeDeadline deadline(*reader.device, 100ms);
+        EXPECT_FALSE(Exchanged(*reader.device, {1}).complete);
+    }
+    // Past the first deadline, and with none set, the link still works.
+    std::this_thread::sleep_for(50ms);
+    const Exchange echoed = Exchanged(*reader.device, {4, 5});
+    EXPECT_TRUE(echoed.complete);
+    EXPECT_EQ(echoed.answer, (Bytes{4, 5}));
+
+    // A deadline that already passed starts nothing.
+    reader.device->hDevice->SetDeadline(std::chrono::steady_clock::now() - 1ms);
+    const uint8_t command = 1;
+    EXPECT_FALSE(WriteHidMessage(*reader.device, &command, 1));
+    EXPECT_EQ(reader.simulator->ReceivedCount(), 2u);
+}
+
+TEST(LinkWithSimulator, EachCaBlockHasItsOwnDeadline) {
+    // Every block answered after 150 ms: within a 400 ms limit per block,
+    // though the four blocks together take longer.
+    auto ca = sim::CaReader::Make({});
+    auto slowCa = [ca](const Bytes& command, uint16_t reportLen) {
+        std::this_thread::sleep_for(150ms);
+        return ca->AsResponder()(command, reportLen);
+    };
+    SimulatedReader reader(65, slowCa);
+    const Bytes certificate = sim::PatternBytes(500);
+    EXPECT_EQ(DownloadCA(*reader.device, 1, certificate.data(), 500, 400ms), kCaLoaded);
+
+    SimulatedReader silent(65, sim::Silent());
+    const auto [result, waited] = Timed([&] { return DownloadCA(*silent.device, 1, certificate.data(), 500, 200ms); });
+    EXPECT_EQ(result, kCaReceiveFailed);
+    EXPECT_LT(waited, 3s);
 }
 
 }  // namespace
