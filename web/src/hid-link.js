@@ -27,6 +27,7 @@ export class HidReportLink {
   #queue = [];
   #waiter = null;
   #closed = false;
+  #deadline = Infinity; // performance.now() by which the current exchange must be done
   #onInput = (event) => this.#received(event);
 
   constructor(device, reportLen) {
@@ -56,6 +57,21 @@ export class HidReportLink {
     this.#queue.push(report);
   }
 
+  /** Starts an exchange that must be done within `timeoutMs` (0: no limit). */
+  startExchange(timeoutMs) {
+    this.#deadline = timeoutMs > 0 ? performance.now() + timeoutMs : Infinity;
+  }
+
+  // A Promise of `fallback` once the deadline has passed, and how to stop
+  // waiting for it.
+  #deadlinePassed(fallback) {
+    let timer;
+    const passed = new Promise((resolve) => {
+      timer = setTimeout(() => resolve(fallback), Math.max(0, this.#deadline - performance.now()));
+    });
+    return { passed, stop: () => clearTimeout(timer) };
+  }
+
   /** Drops input reports that arrived before a command: they answer nothing sent now. */
   discardQueued() {
     this.#queue.length = 0;
@@ -63,13 +79,13 @@ export class HidReportLink {
 
   /** Sends one report (without its id) as report 0. */
   async writeReport(report) {
-    if (this.#closed) return false;
-    try {
-      await this.#device.sendReport(0, report);
-    } catch {
-      return false;
-    }
-    return true;
+    if (this.#closed || performance.now() >= this.#deadline) return false;
+    const sent = this.#device.sendReport(0, report).then(() => true, () => false);
+    if (this.#deadline === Infinity) return sent;
+    const deadline = this.#deadlinePassed(false);
+    const result = await Promise.race([sent, deadline.passed]);
+    deadline.stop();
+    return result;
   }
 
   /**
@@ -78,9 +94,16 @@ export class HidReportLink {
    */
   readReport() {
     if (this.#queue.length) return this.#queue.shift();
-    if (this.#closed) return Promise.resolve(null);
-    return new Promise((resolve) => {
+    if (this.#closed || performance.now() >= this.#deadline) return Promise.resolve(null);
+    const report = new Promise((resolve) => {
       this.#waiter = resolve;
+    });
+    if (this.#deadline === Infinity) return report;
+    const deadline = this.#deadlinePassed(null);
+    return Promise.race([report, deadline.passed]).then((result) => {
+      deadline.stop();
+      if (result === null && this.#waiter) this.#waiter = null; // not taken: the next read waits afresh
+      return result;
     });
   }
 

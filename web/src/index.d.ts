@@ -24,6 +24,8 @@ export interface OpenOptions {
   hid?: HidLike | Promise<HidLike>;
   /** false: never show the browser's device chooser (default true). */
   request?: boolean;
+  /** How long each exchange may take, in ms; 0 (the default): no limit. */
+  exchangeTimeoutMs?: number;
 }
 
 /** The two reader identities, in the order they are tried. */

@@ -36,13 +36,18 @@ export class ReaderConnection extends EventTarget {
   #closed = false;
   #tail = Promise.resolve(); // the last exchange queued: one at a time, in call order
   #outstanding = 0; // asynchronous calls not yet answered
+  #timeoutMs;
   #onDisconnect = (event) => {
     if (event.device === this.#device) this.close();
   };
 
-  /** Use openReader(). `device` is open; `reportLen` a reader's report length. */
-  constructor(device, reportLen, hid) {
+  /**
+   * Use openReader(). `device` is open; `reportLen` a reader's report length;
+   * each exchange must be done within `timeoutMs` (0: no limit).
+   */
+  constructor(device, reportLen, hid, timeoutMs = 0) {
     super();
+    this.#timeoutMs = timeoutMs;
     this.#device = device;
     this.#hid = hid;
     this.#link = new HidReportLink(device, reportLen);
@@ -76,13 +81,21 @@ export class ReaderConnection extends EventTarget {
     return run;
   }
 
+  // Reports that came before a command answer nothing sent now; each
+  // command and its answer get the time limit afresh.
+  #beforeCommand() {
+    this.#link.discardQueued();
+    this.#link.startExchange(this.#timeoutMs);
+  }
+
   #exchange(text) {
     return this.#inTurn(async () => {
       const command = decode(text, MESSAGE_BUFFER_SIZE);
       if (!command || command.length === 0) return "";
-      this.#link.discardQueued();
+      this.#beforeCommand();
       if (!(await writeMessage(this.#link, command))) return "";
-      // Complete or not, what arrived is the answer; a refused one is empty.
+      // Complete or not (a failed read, one not done in time), what arrived
+      // is the answer; a refused one is empty.
       const { bytes } = await readMessage(this.#link, MESSAGE_BUFFER_SIZE);
       return encode(bytes);
     }, "");
@@ -129,7 +142,7 @@ export class ReaderConnection extends EventTarget {
     const certificate = decodeWhole(toText(certBase64), MESSAGE_BUFFER_SIZE);
     if (!certificate || certificate.length === 0) return CaResult.SEND_FAILED;
     return this.#inTurn(
-      () => downloadCA(this.#link, flag, certificate, () => this.#link.discardQueued()),
+      () => downloadCA(this.#link, flag, certificate, () => this.#beforeCommand()),
       CaResult.SEND_FAILED,
       false, // a download cut short tells where: a block not sent, or not answered
     );
@@ -153,7 +166,7 @@ function matches(device, identity) {
   return device.vendorId === identity.vendorId && device.productId === identity.productId;
 }
 
-async function connect(device, hid) {
+async function connect(device, hid, timeoutMs) {
   try {
     if (!device.opened) await device.open();
   } catch {
@@ -164,13 +177,13 @@ async function connect(device, hid) {
     await device.close().catch(() => {});
     return null; // a device the framing cannot speak to is no reader
   }
-  return new ReaderConnection(device, reportLen, hid);
+  return new ReaderConnection(device, reportLen, hid, timeoutMs);
 }
 
-async function connectFirst(devices, hid) {
+async function connectFirst(devices, hid, timeoutMs) {
   for (const identity of READER_IDENTITIES) {
     const device = devices.find((candidate) => matches(candidate, identity));
-    const connection = device && (await connect(device, hid));
+    const connection = device && (await connect(device, hid, timeoutMs));
     if (connection) return connection;
   }
   return null;
@@ -184,12 +197,17 @@ async function connectFirst(devices, hid) {
  * click). Null when no reader could be opened.
  *
  * options.hid: the HID object, or a Promise of it (navigator.hid by default);
- * options.request: false to never show the browser's chooser.
+ * options.request: false to never show the browser's chooser;
+ * options.exchangeTimeoutMs: how long each exchange (a call, a CA block) may
+ * take; a call not answered in time gives what arrived before, a CA block
+ * 177 (not sent in time) or 178 (not answered in time). 0, the default: no limit.
  */
-export async function openReader({ hid: hidOrPromise = globalThis.navigator?.hid, request = true } = {}) {
+export async function openReader({
+  hid: hidOrPromise = globalThis.navigator?.hid, request = true, exchangeTimeoutMs = 0,
+} = {}) {
   const hid = await hidOrPromise;
   if (!hid) return null;
-  const granted = await connectFirst(await hid.getDevices(), hid);
+  const granted = await connectFirst(await hid.getDevices(), hid, exchangeTimeoutMs);
   if (granted || !request) return granted;
   let chosen;
   try {
@@ -197,5 +215,5 @@ export async function openReader({ hid: hidOrPromise = globalThis.navigator?.hid
   } catch {
     return null; // no user gesture, or the chooser could not be shown
   }
-  return connectFirst(chosen, hid);
+  return connectFirst(chosen, hid, exchangeTimeoutMs);
 }

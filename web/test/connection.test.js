@@ -226,3 +226,19 @@ test("pickControl takes a live ActiveX control and the library elsewhere", { tim
   assert.equal(await library.DevOpen(), 0);
   assert.equal(pickControl(null, {}).constructor.name, "ControlLike");
 });
+
+test("with a time limit, a silent reader's call ends empty and a CA block unanswered gives 178", { timeout: 20000 }, async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("155B 4612 65 silent then echo");
+  const connection = await openReader({ hid, exchangeTimeoutMs: 100 });
+  const started = performance.now();
+  assert.equal(await connection.call("AQID"), "");
+  assert.ok(performance.now() - started < 5000);
+  assert.equal(await connection.call("BAUG"), "BAUG", "the connection goes on after a call out of time");
+  assert.equal(reader.received.length, 2);
+
+  const ca = new SimulatedHid();
+  ca.attach("155B 4612 65 fixed 9000 then silent");
+  const loading = await openReader({ hid: ca, exchangeTimeoutMs: 100 });
+  assert.equal(await loading.loadCA(encode(patternBytes(300)), 1), 178);
+});
