@@ -38,23 +38,29 @@ const DispatchEntry* EntryWithExplicitId(const DispatchMap& map, DISPID dispid) 
     return nullptr;
 }
 
-// The argument, seen through references to variants.
-const VARIANT& Referenced(const VARIANT& argument) {
-    const VARIANT* value = &argument;
-    while (value->vt == (VT_VARIANT | VT_BYREF) && value->pvarVal) value = value->pvarVal;
-    return *value;
+// Script engines pass at most one level of reference; a longer chain is
+// either a mistake or a loop (a variant that refers to itself).
+constexpr int kMaxVariantReferences = 8;
+
+// The argument, seen through references to variants, or null when the chain
+// is longer than any caller makes.
+VARIANT* Referenced(VARIANT& argument) {
+    VARIANT* value = &argument;
+    for (int depth = 0; value->vt == (VT_VARIANT | VT_BYREF) && value->pvarVal; ++depth) {
+        if (depth == kMaxVariantReferences) return nullptr;
+        value = value->pvarVal;
+    }
+    return value;
 }
 
 // A string argument is taken as it is: the automation runtime's coercion
 // would turn a null BSTR into an empty one, and a method must be able to
 // tell them apart.
-bool IsString(const VARIANT& argument) {
-    const VARIANT& value = Referenced(argument);
+bool IsString(const VARIANT& value) {
     return value.vt == VT_BSTR || (value.vt == (VT_BSTR | VT_BYREF) && value.pbstrVal);
 }
 
-BSTR StringOf(const VARIANT& argument) {
-    const VARIANT& value = Referenced(argument);
+BSTR StringOf(const VARIANT& value) {
     return value.vt == VT_BSTR ? value.bstrVal : *value.pbstrVal;
 }
 
@@ -100,12 +106,13 @@ HRESULT InvokeDispatchEntry(CCmdTarget& target, const DispatchEntry& entry, cons
     BSTR strings[kMaxDispatchParams] = {};
     for (UINT i = 0; i < count; ++i) {
         const UINT position = count - 1 - i;  // rgvarg holds the last argument first
-        VARIANT& argument = params.rgvarg[position];
-        if (entry.params[i] == VTS_BSTR && IsString(argument)) {
-            strings[i] = StringOf(argument);
+        VARIANT* argument = Referenced(params.rgvarg[position]);
+        if (argument && entry.params[i] == VTS_BSTR && IsString(*argument)) {
+            strings[i] = StringOf(*argument);
             continue;
         }
-        const HRESULT hr = ::VariantChangeType(coerced[i].get(), &argument, 0, entry.params[i]);
+        const HRESULT hr =
+            argument ? ::VariantChangeType(coerced[i].get(), argument, 0, entry.params[i]) : DISP_E_TYPEMISMATCH;
         if (FAILED(hr)) {
             if (argError) *argError = position;
             return hr;

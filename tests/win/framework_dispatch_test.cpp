@@ -111,6 +111,44 @@ TEST_F(FrameworkDispatch, TextCrossesAsEightBitAndBack) {
     EXPECT_EQ(dispatch->Invoke(2, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
 }
 
+// A variant may refer to a variant; a chain that loops (or runs on past any
+// real caller's) is refused as a wrong argument instead of being followed
+// for ever.
+TEST_F(FrameworkDispatch, ReferencesToVariantsAreFollowedOnlySoFar) {
+    UniqueVariant forty = Text(L"40"), two = Long(2);
+    VARIANT byRef;
+    byRef.vt = VT_VARIANT | VT_BYREF;
+    byRef.pvarVal = forty.get();
+    VARIANT byRefRef;
+    byRefRef.vt = VT_VARIANT | VT_BYREF;
+    byRefRef.pvarVal = &byRef;
+    DISPPARAMS params{nullptr, nullptr, 2, 0};
+    VARIANT args[2] = {*two.get(), byRefRef};  // the last argument first
+    params.rgvarg = args;
+    UniqueVariant result;
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, result.get(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(result->lVal, 42) << "two levels of reference reach the value";
+
+    VARIANT self;
+    self.vt = VT_VARIANT | VT_BYREF;
+    self.pvarVal = &self;
+    VARIANT a, b;  // a refers to b, b to a
+    a.vt = b.vt = VT_VARIANT | VT_BYREF;
+    a.pvarVal = &b;
+    b.pvarVal = &a;
+    for (VARIANT* loop : {&self, &a}) {
+        for (DISPID dispid : {1, 2}) {  // a number parameter and a text one
+            VARIANT loopArgs[2] = {*loop, *two.get()};
+            DISPPARAMS loopParams{loopArgs, nullptr, dispid == 1 ? 2u : 1u, 0};
+            UINT argError = 99;
+            EXPECT_EQ(dispatch->Invoke(dispid, IID_NULL, 0, DISPATCH_METHOD, &loopParams, nullptr, nullptr, &argError),
+                      DISP_E_TYPEMISMATCH)
+                << "member " << dispid;
+            EXPECT_EQ(argError, 0u) << "the looping argument is named";
+        }
+    }
+}
+
 TEST_F(FrameworkDispatch, PositionsCarryTheDepthOfTheirMap) {
     EXPECT_EQ(IdOf(dispatch.Get(), L"inbase"), 0x10001);
     EXPECT_EQ(IdOf(dispatch.Get(), L"Describe"), 2);
