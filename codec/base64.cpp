@@ -141,3 +141,32 @@ bool Base64::Decode(std::string_view text, uint8_t* buffer, uint32_t capacity, u
     count = static_cast<uint32_t>(out - buffer);
     return true;
 }
+
+namespace {
+
+// The padding that completes `accepted` characters to whole groups.
+size_t PaddingFor(size_t accepted) {
+    return (4 - accepted % 4) % 4;
+}
+
+// The bits of a last partial group that no byte takes: 4 for two
+// characters, 2 for three.
+bool UnusedBitsAreZero(std::string_view text, size_t accepted) {
+    static constexpr uint32_t kUnusedMask[4] = {0, 0, 0x0F, 0x03};
+    if (accepted == 0) return true;
+    const uint32_t last = kValue3[static_cast<uint8_t>(text[accepted - 1])];
+    return (last & kUnusedMask[accepted % 4]) == 0;
+}
+
+}  // namespace
+
+bool Base64::DecodeStrict(std::string_view text, uint8_t* buffer, uint32_t capacity, uint32_t& count) const {
+    count = 0;
+    const size_t accepted = AcceptedLength(text);
+    const std::string_view rest = text.substr(accepted);
+    const size_t padding = PaddingFor(accepted);
+    if (accepted % 4 == 1) return false;  // a lone character holds no whole byte
+    if (!rest.empty() && rest != std::string_view("==", padding)) return false;
+    if (!UnusedBitsAreZero(text, accepted)) return false;
+    return Decode(text.substr(0, accepted), buffer, capacity, count);
+}

@@ -5,6 +5,8 @@
 // first "=" or at the first character outside the alphabet, keeping what was
 // decoded up to there. A lone character after the last full group is dropped.
 //
+// DecodeStrict is the exception: it takes only text that decodes whole.
+//
 // The codec keeps no state; one instance may be used from several threads.
 #pragma once
 
@@ -31,6 +33,15 @@ public:
     // is 0 and what the buffer holds is of no meaning. Otherwise the result
     // is true (also for text that decodes to nothing).
     [[nodiscard]] bool Decode(std::string_view text, uint8_t* buffer, uint32_t capacity, uint32_t& count) const;
+
+    // Decodes `text` only when all of it is one Base64 encoding: characters
+    // of the alphabet, then the padding it needs or none, and nothing after
+    // (no line break, no space); the unused bits of the last character are
+    // zero, as every encoder writes them. Otherwise, or when the bytes would
+    // not fit in `capacity`, the result is false and `count` is 0. For text
+    // that must arrive whole, where a quietly shortened decoding would be
+    // taken for the real thing.
+    [[nodiscard]] bool DecodeStrict(std::string_view text, uint8_t* buffer, uint32_t capacity, uint32_t& count) const;
 
     // How many bytes `text` decodes to under the rules above.
     static uint32_t DecodedLength(std::string_view text);

@@ -1,10 +1,31 @@
-// Base64::Decode on arbitrary text into buffers of every size: never writes
-// past the buffer, and agrees with the length it promises.
+// Base64::Decode and DecodeStrict on arbitrary text into buffers of every
+// size: never write past the buffer, Decode agrees with the length it
+// promises, and DecodeStrict takes exactly the text that encoding the bytes
+// gives back (padding optional).
+#include <algorithm>
 #include <cstdlib>
+#include <string>
 #include <memory>
 #include <string_view>
 
 #include "codec/base64.h"
+
+namespace {
+
+void CheckStrict(std::string_view text, uint32_t capacity) {
+    auto buffer = std::make_unique<uint8_t[]>(capacity + 1);
+    uint32_t count = 1;
+    if (!Base64().DecodeStrict(text, buffer.get(), capacity, count)) {
+        if (count != 0) std::abort();
+        return;
+    }
+    const std::string encoded = Base64().Encode(buffer.get(), count);
+    const std::string_view left = std::string_view(encoded).substr(std::min(text.size(), encoded.size()));
+    const bool onlyPadding = left.find_first_not_of('=') == std::string_view::npos;
+    if (!encoded.starts_with(text) || !onlyPadding) std::abort();
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
@@ -25,5 +46,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             !std::equal(second.get(), second.get() + count, buffer.get()))
             std::abort();
     }
+    CheckStrict(text, capacity);
     return 0;
 }

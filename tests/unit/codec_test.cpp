@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 
 #include <array>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,6 +113,56 @@ TEST(Base64Decode, AgreesWithOpenSslOnValidText) {
         expected.resize(n);
         EXPECT_EQ(Decode(text), expected);
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::optional<std::vector<uint8_t>> DecodeStrict(std::string_view text, uint32_t capacity = 4096) {
+    std::vector<uint8_t> buffer(capacity);
+    uint32_t count = 12345;
+    if (!Base64().DecodeStrict(text, buffer.data(), capacity, count)) {
+        EXPECT_EQ(count, 0u) << text;
+        return std::nullopt;
+    }
+    buffer.resize(count);
+    return buffer;
+}
+
+TEST(Base64DecodeStrict, TakesWholeEncodingsWithOrWithoutPadding) {
+    std::mt19937 random(5);
+    for (uint32_t n = 0; n <= 300; ++n) {
+        std::vector<uint8_t> bytes(n);
+        for (auto& b : bytes) b = static_cast<uint8_t>(random());
+        std::string text = Encode(bytes);
+        EXPECT_EQ(DecodeStrict(text), bytes) << n;
+        while (!text.empty() && text.back() == '=') text.pop_back();
+        EXPECT_EQ(DecodeStrict(text), bytes) << n << " unpadded";
+    }
+}
+
+TEST(Base64DecodeStrict, RefusesWhatTheLenientDecoderCutsShort) {
+    const std::vector<uint8_t> certificate(215, 0x30);
+    std::string lines = Encode(certificate);
+    for (size_t at = 64; at < lines.size(); at += 65) lines.insert(at, "\n");  // as openssl writes it
+    EXPECT_EQ(Decode(lines).size(), 48u) << "the lenient decoder stops at the first line break";
+    EXPECT_FALSE(DecodeStrict(lines));
+    EXPECT_FALSE(DecodeStrict(Encode(certificate) + "\n")) << "a final line break";
+    for (std::string_view text : {"Zm9v Zm9v", "Zg==Zm9v", "Zm9v=", "Zg=", "Zg===", "Zm8==", "Zm9vZ", "Zm9vZ===",
+                                  "=Zm9v", "Zm9v-_", "Zm9v\xC3\xA9", " Zm9v", "Zh==", "Zm9="}) {
+        EXPECT_FALSE(DecodeStrict(text)) << text;
+    }
+    EXPECT_FALSE(DecodeStrict(std::string_view("Zm9v\0", 5))) << "an embedded NUL";
+    EXPECT_EQ(DecodeStrict(""), Bytes(""));
+    EXPECT_EQ(DecodeStrict("Zg=="), Bytes("f"));
+    EXPECT_EQ(DecodeStrict("Zm8="), Bytes("fo"));
+}
+
+TEST(Base64DecodeStrict, RefusesTextLongerThanTheBuffer) {
+    const std::vector<uint8_t> full(4096, 0x5A);
+    EXPECT_EQ(DecodeStrict(Encode(full), 4096), full);
+    EXPECT_FALSE(DecodeStrict(Encode(std::vector<uint8_t>(4097, 0x5A)), 4096));
 }
 
 }  // namespace
