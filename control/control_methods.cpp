@@ -142,7 +142,10 @@ int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
     if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
     MessageBuffer certificate;
     uint32_t length = 0;
-    if (!m_base64.Decode(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0)
+    // A certificate goes to the reader whole or not at all: text that the
+    // lenient decoder would cut short (lines, as openssl writes them) must
+    // not load a truncated CA and report success.
+    if (!m_base64.DecodeStrict(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0)
         return kCaSendFailed;
     const auto connection = CurrentConnection();
     if (!connection) return kCaSendFailed;

@@ -85,7 +85,8 @@ public:
     void DevCallAsync(const char* cmd);
     // Loads a CA certificate into the reader: a CaResult. kCaBadVariant for a
     // variant other than 1 or 2; kCaSendFailed, with nothing sent, when no
-    // reader is open or the text decodes to no bytes or to more than
+    // reader is open, or the text is not one whole Base64 encoding (see
+    // Base64::DecodeStrict), or it decodes to no bytes or to more than
     // kMessageBufferSize.
     int32_t LoadCA(int32_t nFlag, const char* b64CAData);
     // "YYYY/MM/DD hh:mm:ss,YYYY/MM/DD hh:mm:ss" (UTC), or nothing when the

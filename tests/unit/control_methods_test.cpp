@@ -252,6 +252,13 @@ TEST_F(ControlMethodsTest, LoadCAResultCodes) {
     EXPECT_EQ(Control().LoadCA(1, nullptr), kCaSendFailed);
     EXPECT_EQ(Control().LoadCA(1, "!!"), kCaSendFailed);
     EXPECT_EQ(Control().LoadCA(1, Text(sim::PatternBytes(4097)).c_str()), kCaSendFailed);
+    // Text the lenient decoder would cut short: 64-column lines (as openssl
+    // writes them), a trailing line break, a wrong pad, anything after it.
+    std::string lines = Text(sim::PatternBytes(215));
+    for (size_t at = 64; at < lines.size(); at += 65) lines.insert(at, "\n");
+    for (const std::string& text :
+         {lines, certificate + "\n", certificate + "=", " " + certificate, certificate + "==AAAA", certificate + "!"})
+        EXPECT_EQ(Control().LoadCA(1, text.c_str()), kCaSendFailed) << text;
     EXPECT_EQ(Reader().ReceivedCount(), 0u) << "refusals send nothing";
 
     EXPECT_EQ(Control().LoadCA(1, certificate.c_str()), kCaLoaded);
