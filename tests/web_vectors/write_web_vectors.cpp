@@ -186,6 +186,11 @@ void WriteBase64(JsonWriter& json) {
         std::string(5464, 'A'),
         std::string(5464, 'A') + "==",
         std::string(5462, 'A') + "==",
+        "AR==",
+        "AQJ=",
+        "AQI==",
+        "AQID\n",
+        " AQID",
     };
     json.Key("base64Decode").BeginArray();
     for (const std::string& text : texts) {
@@ -198,6 +203,13 @@ void WriteBase64(JsonWriter& json) {
             json.Key("capacity").Number(capacity);
             json.Key("bytes");
             if (kept)
+                json.String(Hex(buffer.data(), count));
+            else
+                json.Null();
+            // The same text decoded only when it is one whole encoding.
+            const bool whole = Base64().DecodeStrict(text, buffer.data(), capacity, count);
+            json.Key("whole");
+            if (whole)
                 json.String(Hex(buffer.data(), count));
             else
                 json.Null();
