@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "control/certificate.h"
+#include "certificate/certificate.h"
 #include "device/download_ca.h"
 
 namespace {

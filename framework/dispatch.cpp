@@ -3,7 +3,7 @@
 #include <new>
 
 #include "framework/text_conversion.h"
-#include "framework/unique_variant.h"
+#include "win32/unique_variant.h"
 
 namespace {
 

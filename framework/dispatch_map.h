@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework/unique_bstr.h"
+#include "win32/unique_bstr.h"
 
 class CCmdTarget;
 

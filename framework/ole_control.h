@@ -38,8 +38,8 @@
 #include "framework/event_map.h"
 #include "framework/prop_exchange.h"
 #include "framework/runtime_class.h"
-#include "framework/unique_window.h"
 #include "framework/window_class.h"
+#include "win32/unique_window.h"
 
 // One argument of an event: a 32-bit integer or 8-bit text (which each sink
 // receives as a new automation string in the firing thread's code page).

@@ -11,7 +11,7 @@
 #include "framework/module_state.h"
 #include "framework/ole_control.h"
 #include "framework/resource_string.h"
-#include "framework/unique_variant.h"
+#include "win32/unique_variant.h"
 #include "framework/verb_enumerator.h"
 
 using Microsoft::WRL::ComPtr;

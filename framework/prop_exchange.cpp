@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "framework/unique_variant.h"
+#include "win32/unique_variant.h"
 
 void CResetPropExchange::ExchangeLong(const wchar_t*, long& value, long defaultValue) {
     value = defaultValue;

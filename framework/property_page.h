@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "framework/cmd_target.h"
-#include "framework/unique_window.h"
+#include "win32/unique_window.h"
 
 // What a page's DoDataExchange is given: whether the page's controls are
 // being saved into the objects (Apply) or filled from them (Activate).

@@ -2,7 +2,7 @@
 
 #include <objbase.h>
 
-#include "framework/unique_reg_key.h"
+#include "win32/unique_reg_key.h"
 
 namespace {
 

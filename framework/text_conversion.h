@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/unique_bstr.h"
+#include "win32/unique_bstr.h"
 
 // `text` as 8-bit text in CP_ACP, converted without flags and without a
 // replacement character of our own (the code page's default stands in for

@@ -19,8 +19,8 @@
 #include <optional>
 #include <string>
 
-#include "framework/unique_window.h"
 #include "framework/window_class.h"
+#include "win32/unique_window.h"
 
 class CThreadMailbox {
 public:

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "control/certificate.h"
-#include "control/strict_der_certificate.h"
+#include "certificate/certificate.h"
+#include "certificate/strict_der_certificate.h"
 #include "tests/vectors/certificate_vectors.h"
 
 namespace {

@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <setupapi.h>
-
 #include <utility>
 
 template <typename Traits>
@@ -58,10 +56,3 @@ struct KernelHandleTraits {  // events, threads: failure is null
     static void Close(Type h) { ::CloseHandle(h); }
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
-
-struct DevInfoTraits {
-    using Type = HDEVINFO;
-    static Type Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Type h) { ::SetupDiDestroyDeviceInfoList(h); }
-};
-using UniqueDevInfo = UniqueResource<DevInfoTraits>;

@@ -17,7 +17,7 @@
 #include "framework/ole_control.h"
 #include "framework/runtime_class.h"
 #include "framework/thread_mailbox.h"
-#include "framework/unique_bstr.h"
+#include "win32/unique_bstr.h"
 
 class CVELDORINCTLCtrl : public COleControl {
 public:

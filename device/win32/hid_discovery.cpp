@@ -11,6 +11,7 @@ extern "C" {
 #include <vector>
 
 #include "device/win32/file_report_link.h"
+#include "device/win32/unique_dev_info.h"
 #include "win32/unique_resource.h"
 
 namespace {

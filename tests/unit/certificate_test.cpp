@@ -12,8 +12,8 @@
 #include <string>
 
 #include "codec/base64.h"
-#include "control/certificate.h"
-#include "control/strict_der_certificate.h"
+#include "certificate/certificate.h"
+#include "certificate/strict_der_certificate.h"
 #include "tests/vectors/certificate_vectors.h"
 #include "tests/vectors/der_builder.h"
 

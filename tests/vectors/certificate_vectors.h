@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/certificate.h"
+#include "certificate/certificate.h"
 
 struct CertificateVector {
     std::string name;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "codec/base64.h"
-#include "control/certificate.h"
-#include "control/strict_der_certificate.h"
+#include "certificate/certificate.h"
+#include "certificate/strict_der_certificate.h"
 #include "device/download_ca.h"
 #include "device/hid_framing.h"
 #include "sim/memory_report_link.h"

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "framework/unique_bstr.h"
-#include "framework/unique_variant.h"
+#include "win32/unique_bstr.h"
+#include "win32/unique_variant.h"
 #include "resources/guids.h"
 #include "win32/unique_excepinfo.h"
 

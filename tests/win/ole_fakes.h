@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/unique_variant.h"
+#include "win32/unique_variant.h"
 
 namespace veldorinctl::test {
 

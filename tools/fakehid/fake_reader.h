@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "sim/win32/pipe_reader.h"
-#include "tools/fakehid/reader_config.h"
+#include "sim/reader_config.h"
 
 class FakeReader {
 public:

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "framework/unique_variant.h"
+#include "win32/unique_variant.h"
 
 namespace pagehost {
 

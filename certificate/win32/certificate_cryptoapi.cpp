@@ -1,11 +1,11 @@
 // ParseCertificate with CryptoAPI, on Windows.
-#include "control/certificate.h"
+#include "certificate/certificate.h"
 
 #include <windows.h>
 
 #include <wincrypt.h>
 
-#include "control/strict_der_certificate.h"
+#include "certificate/strict_der_certificate.h"
 #include "win32/unique_resource.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "control/strict_der_certificate.h"
+#include "certificate/strict_der_certificate.h"
 
 #include <cstdint>
 #include <initializer_list>

@@ -1,4 +1,4 @@
-#include "tools/fakehid/reader_config.h"
+#include "sim/reader_config.h"
 
 #include <charconv>
 #include <chrono>

@@ -1,5 +1,5 @@
 // ParseCertificate with OpenSSL's libcrypto, for every platform but Windows.
-#include "control/certificate.h"
+#include "certificate/certificate.h"
 
 #include <openssl/asn1.h>
 #include <openssl/crypto.h>
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <memory>
 
-#include "control/strict_der_certificate.h"
+#include "certificate/strict_der_certificate.h"
 
 namespace {
 
