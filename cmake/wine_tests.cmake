@@ -1,5 +1,5 @@
 # Running MinGW-built programs under Wine from CTest, beside the fake
-# setupapi.dll and hid.dll (tools/fakehid). Include after tools/fakehid.
+# setupapi.dll and hid.dll (tools/fakehid).
 #
 # The environment of every run: the fakes chosen over Wine's own DLLs, the
 # simulated readers of a configuration file, and a time zone far from UTC
@@ -8,6 +8,7 @@
 # GoogleTest first, in every including directory: gtest_discover_tests
 # finds its helper script through a variable of the including scope.
 include(GoogleTest)
+include(${CMAKE_CURRENT_LIST_DIR}/fake_dlls.cmake)
 include_guard(GLOBAL)
 
 # veldorinctl_run_under_wine(<target> <config file>): <target> is built
