@@ -149,8 +149,8 @@ TEST(Base64DecodeStrict, RefusesWhatTheLenientDecoderCutsShort) {
     EXPECT_EQ(Decode(lines).size(), 48u) << "the lenient decoder stops at the first line break";
     EXPECT_FALSE(DecodeStrict(lines));
     EXPECT_FALSE(DecodeStrict(Encode(certificate) + "\n")) << "a final line break";
-    for (std::string_view text : {"Zm9v Zm9v", "Zg==Zm9v", "Zm9v=", "Zg=", "Zg===", "Zm8==", "Zm9vZ", "Zm9vZ===",
-                                  "=Zm9v", "Zm9v-_", "Zm9v\xC3\xA9", " Zm9v", "Zh==", "Zm9="}) {
+    for (std::string_view text : {"Zm9v Zm9v", "Zg==Zm9v", "Zm9v=", "Zg=", "Zg===", "Zm8==", "Zm9vZ",
+                                  "Zm9vZ===", "=Zm9v", "Zm9v-_", "Zm9v\xC3\xA9", " Zm9v", "Zh==", "Zm9="}) {
         EXPECT_FALSE(DecodeStrict(text)) << text;
     }
     EXPECT_FALSE(DecodeStrict(std::string_view("Zm9v\0", 5))) << "an embedded NUL";
