@@ -67,6 +67,9 @@ private:
 
 bool WriteHidMessage(HidDevice& device, const uint8_t* message, uint32_t length) {
     if (length == 0) return false;
+    // Whatever arrived unasked since the last answer would otherwise be read
+    // as this message's answer, and every later answer would be one behind.
+    device.hDevice->DiscardQueued();
     const uint32_t payload = PayloadCapacity(device);
     if (length <= payload) {
         return WriteReport(device, static_cast<uint8_t>(length), message, length) &&

@@ -19,8 +19,10 @@ constexpr uint8_t kCountMask = 0x3F;
 // a reader that never finishes a message (it counts stray reports too).
 constexpr uint32_t kMaxMessageBytes = 64 * 1024;
 
-// Sends `length` bytes as one message. False for an empty message (nothing is
-// sent) and at the first report that cannot be written.
+// Sends `length` bytes as one message, after dropping the input reports that
+// arrived and were not read (ReportLink::DiscardQueued), so that the answer
+// read next belongs to this message. False for an empty message (nothing is
+// sent or dropped) and at the first report that cannot be written.
 [[nodiscard]] bool WriteHidMessage(HidDevice& device, const uint8_t* message, uint32_t length);
 
 // Waits for one message and stores its payload at the start of `buffer`,

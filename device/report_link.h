@@ -29,6 +29,13 @@ public:
     // a whole report of that length arrived.
     virtual bool ReadReport(uint8_t* report, size_t length) = 0;
 
+    // Drops the reports that have arrived and were not read yet, without
+    // waiting for more: a message the reader sent unasked, or an answer that
+    // came after its exchange ended, must not be taken for the answer to the
+    // next command. A link whose reports only arrive when asked for has
+    // nothing to drop.
+    virtual void DiscardQueued() {}
+
     // Makes a pending read or write, and every later one, fail promptly.
     // Safe to call from any thread, any number of times. The link still has
     // to be destroyed by its owner once no thread uses it any more.

@@ -42,6 +42,15 @@ Responder Sequence(std::vector<Responder> responders) {
     };
 }
 
+Responder ThenUnsolicited(Responder inner, Bytes message) {
+    return [inner = std::move(inner), message = std::move(message)](const Bytes& command, uint16_t reportLen) {
+        SimReply reply = inner(command, reportLen);
+        const std::vector<Report> unasked = FrameMessage(message, reportLen);
+        reply.reports.insert(reply.reports.end(), unasked.begin(), unasked.end());
+        return reply;
+    };
+}
+
 Responder Silent() {
     return [](const Bytes&, uint16_t) { return SimReply{}; };
 }

@@ -29,6 +29,8 @@ Responder EndlessMiddle();                                // a first report, the
 Responder UnplugAfterReports(Responder inner, size_t reports);  // vanishes mid-answer
 Responder UnplugOnCommand();                                    // vanishes as soon as a command arrives
 Responder RawReports(std::vector<Report> reports);              // exactly these reports
+// Answers as `inner`, then sends `message` unasked, as a whole message.
+Responder ThenUnsolicited(Responder inner, Bytes message);
 
 // A reader that accepts CA download blocks, checks their layout and block
 // numbering, and answers each with a status word.

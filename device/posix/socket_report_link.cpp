@@ -48,6 +48,15 @@ bool SocketReportLink::ReadReport(uint8_t* report, size_t length) {
     return received == static_cast<ssize_t>(length);
 }
 
+void SocketReportLink::DiscardQueued() {
+    uint8_t report[1];  // each receive drops one whole datagram, whatever its size
+    for (;;) {
+        const ssize_t received = recv(fd_, report, sizeof report, MSG_DONTWAIT | MSG_TRUNC);
+        if (received > 0 || (received < 0 && errno == EINTR)) continue;
+        return;  // nothing queued (EAGAIN), the other end gone (0) or a failure
+    }
+}
+
 void SocketReportLink::Cancel() {
     // Wakes a blocked recv/send in another thread; the descriptor itself is
     // closed only by the destructor, once nobody can be using it.

@@ -17,6 +17,7 @@ public:
 
     bool WriteReport(const uint8_t* report, size_t length) override;
     bool ReadReport(uint8_t* report, size_t length) override;
+    void DiscardQueued() override;
     void Cancel() override;
 
 private:

@@ -135,6 +135,17 @@ TEST_F(ControlMethodsTest, DevCallWithoutAReaderOrAfterUnplugIsEmpty) {
     EXPECT_EQ(Control().DevCall("AQID"), "");
 }
 
+TEST_F(ControlMethodsTest, AnUnaskedMessageFromTheReaderDoesNotShiftTheAnswers) {
+    // The reader follows every answer with a message nobody asked for. Were
+    // it read as the next command's answer, each answer would be one behind.
+    readers_.Attach(kFirstVid, kFirstPid, sim::ThenUnsolicited(sim::Echo(), {0xEE, 0xEE}));
+    Control().DevOpen();
+    for (const char* command : {"AQID", "BAUG", "BwgJ"}) {
+        EXPECT_EQ(Control().DevCall(command), command);
+        std::this_thread::sleep_for(50ms);  // the unasked message arrives
+    }
+}
+
 TEST_F(ControlMethodsTest, DevCallKeepsWhatArrivedBeforeTheReaderVanished) {
     readers_.Attach(kFirstVid, kFirstPid, sim::UnplugAfterReports(sim::AnswerOfLength(200), 2));
     Control().DevOpen();
