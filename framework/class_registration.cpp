@@ -3,83 +3,55 @@
 #include <string>
 
 #include "framework/registry.h"
+#include "win32/unique_reg_key.h"
 #include "win32/module_file_name.h"
 
 namespace {
-
-constexpr int kSupportedFlags = afxRegApartmentThreading | afxRegFreeThreading;
-
-// The type name from the string table; the class id text stands in for a
-// string that is missing.
-std::string TypeName(HINSTANCE instance, UINT id, const std::string& fallback) {
-    char text[256];
-    const int length = ::LoadStringA(instance, id, text, sizeof text);
-    return length > 0 ? std::string(text, static_cast<size_t>(length)) : fallback;
-}
-
-const char* ThreadingModel(int regFlags) {
-    const bool apartment = regFlags & afxRegApartmentThreading;
-    const bool free = regFlags & afxRegFreeThreading;
-    if (apartment && free) return "Both";
-    if (apartment) return "Apartment";
-    if (free) return "Free";
-    return nullptr;
-}
 
 std::string ClassKey(REFCLSID clsid) {
     return "CLSID\\" + GuidToRegistryText(clsid);
 }
 
-bool SetDefault(const std::string& key, const std::string& data) {
-    return SetRegistryString(HKEY_CLASSES_ROOT, key, nullptr, data);
+std::wstring WithModulePath(const char* data, const std::wstring& modulePath) {
+    std::wstring text = Widen(data);
+    const std::wstring placeholder = Widen(kModulePathPlaceholder);
+    for (size_t at = text.find(placeholder); at != std::wstring::npos;
+         at = text.find(placeholder, at + modulePath.size())) {
+        text.replace(at, placeholder.size(), modulePath);
+    }
+    return text;
+}
+
+bool WriteEntries(std::span<const RegistryEntry> entries, const std::wstring& modulePath) {
+    for (const RegistryEntry& entry : entries) {
+        if (!SetRegistryText(HKEY_CLASSES_ROOT, Widen(entry.key), Widen(entry.name),
+                             WithModulePath(entry.data, modulePath))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The registry view of the other architecture: 32-bit from a 64-bit module,
+// 64-bit from a 32-bit one. Where there is no such view, the flag is ignored
+// and the module's own view answers.
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+bool OtherViewHoldsClass(const std::string& classKey) {
+    UniqueRegKey key;
+    return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, (classKey + "\\InprocServer32").c_str(), 0, KEY_READ | kOtherView,
+                           key.put()) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
-BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName, UINT idBitmap,
-                                int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor, WORD verMinor) {
-    return RegistrationEntry([&]() -> BOOL {
-        if (regFlags & ~kSupportedFlags) return FALSE;
-        const std::string classId = GuidToRegistryText(clsid);
-        const std::string classKey = ClassKey(clsid);
-        const std::string typeName = TypeName(instance, idTypeName, classId);
-        const std::string modulePath = ModuleFileName<char>(instance);
-        if (modulePath.empty()) return FALSE;
-
-        bool written = SetDefault(classKey, typeName);
-        if (progId) written = written && SetDefault(classKey + "\\ProgID", progId);
-        written = written && SetDefault(classKey + "\\InprocServer32", modulePath) &&
-                  SetDefault(classKey + "\\ToolboxBitmap32", modulePath + ", " + std::to_string(idBitmap)) &&
-                  SetDefault(classKey + "\\MiscStatus", "0") &&
-                  SetDefault(classKey + "\\MiscStatus\\1", std::to_string(miscStatus)) &&
-                  SetDefault(classKey + "\\Control", "") &&
-                  SetDefault(classKey + "\\TypeLib", GuidToRegistryText(tlid)) &&
-                  SetDefault(classKey + "\\Version", std::to_string(verMajor) + "." + std::to_string(verMinor));
-        if (progId) {
-            written = written && SetDefault(progId, typeName) && SetDefault(std::string(progId) + "\\CLSID", classId);
-        }
-        if (const char* model = ThreadingModel(regFlags)) {
-            written =
-                written && SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
-        }
-        return written ? TRUE : FALSE;
+BOOL AfxOleRegisterClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, std::span<const RegistryEntry> entries) {
+    const BOOL written = RegistrationEntry([&]() -> BOOL {
+        const std::wstring modulePath = ModuleFileName<wchar_t>(instance);
+        return !modulePath.empty() && WriteEntries(entries, modulePath);
     });
-}
-
-BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT idTypeName, int regFlags) {
-    return RegistrationEntry([&]() -> BOOL {
-        if (regFlags & ~kSupportedFlags) return FALSE;
-        const std::string classKey = ClassKey(clsid);
-        const std::string modulePath = ModuleFileName<char>(instance);
-        if (modulePath.empty()) return FALSE;
-        bool written = SetDefault(classKey, TypeName(instance, idTypeName, GuidToRegistryText(clsid))) &&
-                       SetDefault(classKey + "\\InprocServer32", modulePath);
-        if (const char* model = ThreadingModel(regFlags)) {
-            written =
-                written && SetRegistryString(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", "ThreadingModel", model);
-        }
-        return written ? TRUE : FALSE;
-    });
+    if (!written) AfxOleUnregisterClass(clsid, progId);
+    return written;
 }
 
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR progId) {
@@ -92,7 +64,9 @@ BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR progId) {
             return removed ? TRUE : FALSE;
         }
         bool removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, classKey);
-        if (progId) removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, progId) && removed;
+        if (progId && !OtherViewHoldsClass(classKey)) {
+            removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, progId) && removed;
+        }
         return removed ? TRUE : FALSE;
     });
 }

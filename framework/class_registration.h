@@ -1,29 +1,26 @@
-// Registry entries of a control class and of a property page class under
-// HKEY_CLASSES_ROOT, and their removal.
+// Registry entries of a class under HKEY_CLASSES_ROOT, and their removal.
+//
+// For registration of one user, the caller points HKEY_CLASSES_ROOT at the
+// user's classes first (ScopedClassesRoot); everything here follows it.
 #pragma once
 
 #include <windows.h>
 
-// Registration flags. Only the threading models are supported; a class is
-// never registered as insertable, and a request for it fails.
-enum : int {
-    afxRegDefault = 0x0000,
-    afxRegInsertable = 0x0001,
-    afxRegApartmentThreading = 0x0002,
-    afxRegFreeThreading = 0x0004,
-};
+#include <span>
 
-// Writes the control's class key (type name, ProgID, InprocServer32,
-// ToolboxBitmap32, MiscStatus, Control, TypeLib, Version) and its ProgID key,
-// then the threading model the flags ask for. TRUE on success.
-BOOL AfxOleRegisterControlClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, UINT idTypeName, UINT idBitmap,
-                                int regFlags, DWORD miscStatus, REFGUID tlid, WORD verMajor, WORD verMinor);
+#include "framework/registry_entry.h"
 
-// Writes a property page's class key: type name and InprocServer32.
-BOOL AfxOleRegisterPropertyPageClass(HINSTANCE instance, REFCLSID clsid, UINT idTypeName, int regFlags);
+// Writes `entries` in their order under HKEY_CLASSES_ROOT: every value a
+// REG_SZ string written with the wide API, the module's full file name in
+// place of kModulePathPlaceholder; values already there are replaced, other
+// subkeys and values stay. When a write fails, the class is unregistered
+// again (AfxOleUnregisterClass), so no half-written class stays behind.
+// TRUE when every value was written.
+BOOL AfxOleRegisterClass(HINSTANCE instance, REFCLSID clsid, LPCSTR progId, std::span<const RegistryEntry> entries);
 
 // Removes the class key and, when `progId` is given, the ProgID key. When
 // the class key also holds a 16-bit server ("InprocServer"), only the
-// InprocServer32 and ToolboxBitmap32 subkeys go. Absent keys count as
-// removed.
+// InprocServer32 and ToolboxBitmap32 subkeys go. The ProgID key is shared
+// by the 32-bit and the 64-bit registry views: it stays while the other
+// view still holds the class. Absent keys count as removed.
 BOOL AfxOleUnregisterClass(REFCLSID clsid, LPCSTR progId);

@@ -13,6 +13,7 @@
 #include "framework/dispatch.h"
 #include "framework/enumerator.h"
 #include "framework/text_conversion.h"
+#include "framework/uninitialized_call.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -72,6 +73,7 @@ std::span<const InterfaceEntry> COleControl::GetInterfaceTable() const {
         InterfaceOf<COleControl, IViewObject2>(IID_IViewObject),
         InterfaceOf<COleControl, IViewObject2>(IID_IViewObject2),
         InterfaceOf<COleControl, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
+        InterfaceOf<COleControl, ISupportErrorInfo>(IID_ISupportErrorInfo),
     };
     return table;
 }
@@ -154,7 +156,10 @@ STDMETHODIMP COleControl::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, D
     return ComEntry([&]() -> HRESULT {
         if (exception) *exception = EXCEPINFO{};
         if (result) ::VariantInit(result);
-        if (!m_initialized) return E_UNEXPECTED;
+        // A caller that finds error information after a failed call must
+        // not find an earlier call's.
+        ::SetErrorInfo(0, nullptr);
+        if (!m_initialized) return RefuseUninitializedCall(m_primaryIid ? *m_primaryIid : IID_IDispatch);
         if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
         if (!params) return E_INVALIDARG;
         // Every entry is a method; scripts read a method's result with
@@ -164,6 +169,11 @@ STDMETHODIMP COleControl::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, D
         if (!entry) return DISP_E_MEMBERNOTFOUND;
         return InvokeDispatchEntry(*this, *entry, *params, result, exception, argError);
     });
+}
+
+STDMETHODIMP COleControl::InterfaceSupportsErrorInfo(REFIID riid) {
+    const bool dispatch = riid == IID_IDispatch || (m_primaryIid && riid == *m_primaryIid);
+    return dispatch ? S_OK : S_FALSE;
 }
 
 // Stock method and events

@@ -3,7 +3,8 @@
 //  - IDispatch over the control's dispatch map (names through the registered
 //    type information when the caller gives a locale, else through the map);
 //    every call is refused with E_UNEXPECTED until the container has
-//    initialised the control;
+//    initialised the control, with an error description (ISupportErrorInfo)
+//    that tells a script author why;
 //  - IConnectionPointContainer with a point for the event interface and one
 //    for IPropertyNotifySink, and event firing over the event map;
 //  - IProvideClassInfo2 from the type library's coclass;
@@ -45,9 +46,10 @@
 // receives as a new automation string in the firing thread's code page).
 using EventArgument = std::variant<long, const char*>;
 
-class COleControl : public ComObjectRoot<IDispatch, IConnectionPointContainer, IProvideClassInfo2, IPersistStreamInit,
-                                         IPersistStorage, IPersistPropertyBag, IOleObject, IOleInPlaceObject,
-                                         IOleInPlaceActiveObject, IOleControl, IViewObject2, ISpecifyPropertyPages> {
+class COleControl
+    : public ComObjectRoot<IDispatch, IConnectionPointContainer, IProvideClassInfo2, IPersistStreamInit,
+                           IPersistStorage, IPersistPropertyBag, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
+                           IOleControl, IViewObject2, ISpecifyPropertyPages, ISupportErrorInfo> {
 public:
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -55,6 +57,9 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) override;
+
+    // ISupportErrorInfo: the dispatch interface sets error information.
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
 
     // IConnectionPointContainer
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;

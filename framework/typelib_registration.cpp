@@ -13,6 +13,11 @@
 
 using Microsoft::WRL::ComPtr;
 
+// In oleaut32 (and its MinGW import library) since Windows Vista, but not
+// declared by MinGW's oleauto.h.
+extern "C" DECLSPEC_IMPORT HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* fullPath,
+                                                                 OLECHAR* helpDir);
+
 namespace {
 
 bool HasId(ITypeLib* library, REFGUID tlid) {
@@ -33,18 +38,19 @@ bool SameText(const std::string& a, const std::string& b) {
            });
 }
 
-// Removes the win64 registrations; true in `anyWin32Left` when some version
-// and locale still hold a win32 one.
-bool RemoveWin64Registrations(const std::string& libraryKey, bool& anyWin32Left) {
+// Removes this module's registrations, those under its own platform key;
+// true in `anyOtherLeft` when some version and locale still hold another
+// platform's.
+bool RemoveOwnRegistrations(const std::string& libraryKey, bool& anyOtherLeft) {
     bool removed = true;
-    anyWin32Left = false;
+    anyOtherLeft = false;
     for (const std::string& version : RegistrySubkeys(HKEY_CLASSES_ROOT, libraryKey)) {
         const std::string versionKey = libraryKey + "\\" + version;
         for (const std::string& locale : RegistrySubkeys(HKEY_CLASSES_ROOT, versionKey)) {
             if (!IsLocaleKey(locale)) continue;
             const std::string localeKey = versionKey + "\\" + locale;
-            removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, localeKey + "\\win64") && removed;
-            if (RegistryKeyExists(HKEY_CLASSES_ROOT, localeKey + "\\win32")) anyWin32Left = true;
+            removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, localeKey + "\\" + kTypeLibPlatform) && removed;
+            if (!RegistrySubkeys(HKEY_CLASSES_ROOT, localeKey).empty()) anyOtherLeft = true;
         }
     }
     return removed;
@@ -75,7 +81,12 @@ bool RemoveInterfaceEntries(ITypeLib* library, REFGUID tlid) {
 
 }  // namespace
 
-BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, LPCWSTR helpDir) {
+namespace {
+
+using RegisterFunction = HRESULT(STDAPICALLTYPE*)(ITypeLib*, OLECHAR*, OLECHAR*);
+
+BOOL RegisterModuleTypeLib(RegisterFunction registerLibrary, HINSTANCE instance, REFGUID tlid, LPCWSTR fileName,
+                           LPCWSTR helpDir) {
     return RegistrationEntry([&]() -> BOOL {
         std::wstring path = ModuleFileName<wchar_t>(instance);
         if (path.empty()) return FALSE;
@@ -83,9 +94,19 @@ BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, L
         ComPtr<ITypeLib> library;
         if (FAILED(::LoadTypeLib(path.c_str(), library.GetAddressOf())) || !HasId(library.Get(), tlid)) return FALSE;
         std::wstring directory = helpDir ? helpDir : L"";
-        return SUCCEEDED(::RegisterTypeLib(library.Get(), path.data(), helpDir ? directory.data() : nullptr)) ? TRUE
-                                                                                                              : FALSE;
+        return SUCCEEDED(registerLibrary(library.Get(), path.data(), helpDir ? directory.data() : nullptr)) ? TRUE
+                                                                                                            : FALSE;
     });
+}
+
+}  // namespace
+
+BOOL AfxOleRegisterTypeLib(HINSTANCE instance, REFGUID tlid, LPCWSTR fileName, LPCWSTR helpDir) {
+    return RegisterModuleTypeLib(&::RegisterTypeLib, instance, tlid, fileName, helpDir);
+}
+
+BOOL AfxOleRegisterTypeLibForUser(HINSTANCE instance, REFGUID tlid) {
+    return RegisterModuleTypeLib(&::RegisterTypeLibForUser, instance, tlid, nullptr, nullptr);
 }
 
 BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD verMajor, WORD verMinor, LCID lcid) {
@@ -96,9 +117,9 @@ BOOL AfxOleUnregisterTypeLib(REFGUID tlid, WORD verMajor, WORD verMinor, LCID lc
         if (FAILED(::LoadRegTypeLib(tlid, verMajor, verMinor, lcid, library.GetAddressOf()))) library.Reset();
 
         const std::string libraryKey = "TypeLib\\" + GuidToRegistryText(tlid);
-        bool anyWin32Left = false;
-        bool removed = RemoveWin64Registrations(libraryKey, anyWin32Left);
-        if (!anyWin32Left) removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, libraryKey) && removed;
+        bool anyOtherLeft = false;
+        bool removed = RemoveOwnRegistrations(libraryKey, anyOtherLeft);
+        if (!anyOtherLeft) removed = DeleteRegistryTree(HKEY_CLASSES_ROOT, libraryKey) && removed;
 
         ComPtr<ITypeLib> stillThere;
         if (library && FAILED(::LoadRegTypeLib(tlid, verMajor, verMinor, lcid, stillThere.GetAddressOf()))) {

@@ -6,11 +6,13 @@
 
 #include <comcat.h>
 
+#include "module/registry_table.h"
+
 // Controls that hosts may let scripts call, and initialise from data.
-inline constexpr CATID CATID_SafeForScripting = {
-    0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}};
-inline constexpr CATID CATID_SafeForInitializing = {
-    0x7DD95802, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}};
+inline constexpr CATID CATID_SafeForScripting =
+    veldorinctl::guid_text::Parse(veldorinctl::registration::kSafeForScriptingId);
+inline constexpr CATID CATID_SafeForInitializing =
+    veldorinctl::guid_text::Parse(veldorinctl::registration::kSafeForInitializingId);
 
 // The longest description a category record holds, without its terminator.
 inline constexpr size_t kMaxCategoryDescription = 127;

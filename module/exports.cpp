@@ -1,5 +1,5 @@
-// The module's four exports (by name and ordinal, VELDORINCTL.def) and its
-// entry point.
+// The module's exports (by name and ordinal, VELDORINCTL.def) and its entry
+// point.
 #include <windows.h>
 
 #include <objbase.h>
@@ -23,6 +23,10 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     return ComEntry([] { return UnregisterServer(); });
+}
+
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    return ComEntry([&] { return InstallServer(install != FALSE, commandLine); });
 }
 
 // Reached after the C++ runtime has built the module's static objects (the

@@ -18,7 +18,11 @@
 #define VELDORINCTL_PROPPAGE_CLSID_TEXT  D5C487DC-76B5-4F0D-A01D-014A64BFB749
 // clang-format on
 
-#if !defined(__WIDL__) && !defined(RC_INVOKED)
+// The type library's version (VELDORINCTL.idl writes it as 1.0).
+#define VELDORINCTL_TYPELIB_MAJOR 1
+#define VELDORINCTL_TYPELIB_MINOR 0
+
+#if !defined(__WIDL__) && !defined(RC_INVOKED) && defined(_WIN32)
 
 #include <guiddef.h>
 
@@ -37,8 +41,9 @@ constexpr unsigned long long Hex(const char* text, int digits) {
     return value;
 }
 
-// "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", the registry form without braces.
-constexpr GUID Parse(const char (&text)[37]) {
+// "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX", the registry form without braces,
+// from text that holds at least those 36 characters.
+constexpr GUID ParseText(const char* text) {
     if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
         throw "a GUID is written as 8-4-4-4-12 hexadecimal digits";
     const int tail[8] = {19, 21, 24, 26, 28, 30, 32, 34};
@@ -48,6 +53,11 @@ constexpr GUID Parse(const char (&text)[37]) {
               {}};
     for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(Hex(text + tail[i], 2));
     return guid;
+}
+
+// The same, with the length checked at compile time.
+constexpr GUID Parse(const char (&text)[37]) {
+    return ParseText(text);
 }
 
 }  // namespace veldorinctl::guid_text
@@ -64,9 +74,9 @@ inline constexpr GUID CLSID_VELDORINCTL = VELDORINCTL_GUID(VELDORINCTL_CLSID_TEX
 inline constexpr GUID CLSID_VELDORINCTLPropPage = VELDORINCTL_GUID(VELDORINCTL_PROPPAGE_CLSID_TEXT);
 
 // The version of the type library, as registration and LoadRegTypeLib use it.
-inline constexpr unsigned short kVeldorinctlTypeLibMajor = 1;
-inline constexpr unsigned short kVeldorinctlTypeLibMinor = 0;
+inline constexpr unsigned short kVeldorinctlTypeLibMajor = VELDORINCTL_TYPELIB_MAJOR;
+inline constexpr unsigned short kVeldorinctlTypeLibMinor = VELDORINCTL_TYPELIB_MINOR;
 
-#endif  // !__WIDL__ && !RC_INVOKED
+#endif  // !__WIDL__ && !RC_INVOKED && _WIN32
 
 #endif  // VELDORINCTL_RESOURCES_GUIDS_H

@@ -3,7 +3,9 @@
 #ifndef VELDORINCTL_RESOURCES_RESOURCE_H
 #define VELDORINCTL_RESOURCES_RESOURCE_H
 
-// Strings.
+// Strings. The two type names are also the classes' names in the registry.
+#define VELDORINCTL_CONTROL_TYPE_NAME "VELDORINCTL Control"
+#define VELDORINCTL_PROPPAGE_TYPE_NAME "VELDORINCTL Property Page"
 #define IDS_VELDORINCTL 1
 #define IDS_VELDORINCTL_PPG 2
 #define IDS_VELDORINCTL_PPG_CAPTION 200

@@ -126,6 +126,23 @@ TEST_F(OcxDispatch, MethodsWaitForTheContainerToInitialise) {
     EXPECT_EQ(Call(fresh.Get(), 12345)->hr, E_UNEXPECTED);
     EXPECT_EQ(VeldorinSim_Connections(reader), 0) << "the reader was not opened";
 
+    // A script host reads why from the error information.
+    ComPtr<ISupportErrorInfo> support;
+    ASSERT_HRESULT_SUCCEEDED(fresh.As(&support));
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(DIID__DVELDORINCTL), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_OK);
+    EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IPersistStreamInit), S_FALSE);
+    ComPtr<IErrorInfo> error;
+    ASSERT_EQ(::GetErrorInfo(0, error.GetAddressOf()), S_OK);
+    UniqueBstr description;
+    ASSERT_EQ(error->GetDescription(description.put()), S_OK);
+    EXPECT_NE(std::wstring(description.get()).find(L"initialised by its container"), std::wstring::npos);
+    EXPECT_NE(std::wstring(description.get()).find(L"<object>"), std::wstring::npos);
+    GUID source{};
+    EXPECT_EQ(error->GetGUID(&source), S_OK);
+    EXPECT_EQ(source, DIID__DVELDORINCTL);
+    ASSERT_EQ(Call(fresh.Get(), 1)->hr, E_UNEXPECTED);  // error information set again
+
     ComPtr<IPersistPropertyBag> bag;
     ASSERT_HRESULT_SUCCEEDED(fresh.As(&bag));
     EXPECT_EQ(bag->InitNew(), S_OK);
@@ -136,6 +153,7 @@ TEST_F(OcxDispatch, MethodsWaitForTheContainerToInitialise) {
     outcome = Call(fresh.Get(), DISPID_DEVOPEN);
     EXPECT_EQ(outcome->hr, S_OK);
     EXPECT_NE(outcome->result->lVal, 0);
+    EXPECT_EQ(::GetErrorInfo(0, error.ReleaseAndGetAddressOf()), S_FALSE) << "no stale error after a good call";
 }
 
 TEST_F(OcxDispatch, CommandTravelsToTheReaderAndBack) {

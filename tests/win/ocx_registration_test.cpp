@@ -13,6 +13,7 @@
 #include <string>
 
 #include "framework/registry.h"
+#include "framework/typelib_registration.h"
 #include "module/component_categories.h"
 #include "resources/dispids.h"
 #include "tests/win/ocx_client.h"
@@ -45,8 +46,8 @@ std::string OcxPathA() {
     return std::string(wide.begin(), wide.end());  // the build folder's path is ASCII
 }
 
-DWORD RunRegsvr32(const std::wstring& options) {
-    std::wstring command = L"regsvr32.exe " + options + L" \"" + BesideTestProgram(L"VELDORINCTL.OCX") + L"\"";
+DWORD RunRegsvr32(const std::wstring& options, const std::wstring& ocx = BesideTestProgram(L"VELDORINCTL.OCX")) {
+    std::wstring command = L"regsvr32.exe " + options + L" \"" + ocx + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -95,7 +96,7 @@ void ExpectRegistered() {
     EXPECT_FALSE(Exists("VELDORINCTL.VELDORINCTLPropPage.1"));
 
     // The platform may write the library's path with a \\?\ prefix.
-    const std::string library = Lower(Value(kLibraryKey + "\\1.0\\0\\win64").value_or(""));
+    const std::string library = Lower(Value(kLibraryKey + "\\1.0\\0\\" + kTypeLibPlatform).value_or(""));
     EXPECT_TRUE(library.size() >= path.size() &&
                 library.compare(library.size() - path.size(), path.size(), Lower(path)) == 0)
         << library;
@@ -124,6 +125,78 @@ TEST(OcxRegistration, Regsvr32RegistersAndUnregistersIdempotently) {
     ExpectCategoriesDefined();
     EXPECT_EQ(RunRegsvr32(L"/u /s"), 0u) << "what is gone counts as removed";
     ExpectUnregistered();
+}
+
+// A non-volatile key cannot be made under a volatile one: the control's
+// class fails half-way, after the type library and the page were written.
+TEST(OcxRegistration, FailedRegistrationTakesEverythingBack) {
+    HKEY blocker = nullptr;
+    ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (kControlKey + "\\MiscStatus").c_str(), 0, nullptr,
+                                REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &blocker, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(blocker);
+    EXPECT_NE(RunRegsvr32(L"/s"), 0u);
+    ExpectUnregistered();
+
+    ASSERT_EQ(RunRegsvr32(L"/s"), 0u) << "nothing of the failed attempt is in the way";
+    ExpectRegistered();
+    ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
+}
+
+// A folder whose name no ANSI code page in use here can hold (Georgian).
+TEST(OcxRegistration, ModuleInAFolderBeyondTheAnsiCodePage) {
+    const std::wstring folder = BesideTestProgram(L"ocx-\u10E5\u10D0\u10E0\u10D7\u10E3\u10DA\u10D8");
+    const std::wstring ocx = folder + L"\\VELDORINCTL.OCX";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW(BesideTestProgram(L"VELDORINCTL.OCX").c_str(), ocx.c_str(), FALSE));
+    ASSERT_EQ(RunRegsvr32(L"/s", ocx), 0u);
+    const std::wstring server = std::wstring(kControlKey.begin(), kControlKey.end()) + L"\\InprocServer32";
+    EXPECT_EQ(GetRegistryText(HKEY_CLASSES_ROOT, server, nullptr), ocx);
+    {
+        Apartment apartment;
+        ComPtr<IPersistStreamInit> control;
+        EXPECT_EQ(::CoCreateInstance(CLSID_VELDORINCTL, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistStreamInit,
+                                     reinterpret_cast<void**>(control.GetAddressOf())),
+                  S_OK)
+            << "created from the registered path";
+        if (control) {
+            EXPECT_EQ(control->InitNew(), S_OK);
+        }
+    }
+    EXPECT_EQ(RunRegsvr32(L"/u /s", ocx), 0u);
+    ExpectUnregistered();
+}
+
+// Registration for one user: regsvr32 /n /i:user calls DllInstall only.
+// Read straight from HKEY_CURRENT_USER\Software\Classes: not every platform
+// shows the user's classes through HKEY_CLASSES_ROOT.
+TEST(OcxRegistration, PerUserRegistrationStaysWithTheUser) {
+    const std::string user = "Software\\Classes\\";
+    const auto inUser = [&](const std::string& key) { return RegistryKeyExists(HKEY_CURRENT_USER, user + key); };
+    ASSERT_EQ(RunRegsvr32(L"/s /n /i:user"), 0u);
+    EXPECT_EQ(GetRegistryString(HKEY_CURRENT_USER, user + kControlKey + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    EXPECT_EQ(
+        Lower(GetRegistryString(HKEY_CURRENT_USER, user + kControlKey + "\\InprocServer32", nullptr).value_or("")),
+        Lower(OcxPathA()));
+    EXPECT_TRUE(inUser(kPageKey + "\\InprocServer32"));
+    EXPECT_EQ(GetRegistryString(HKEY_CURRENT_USER, user + kProgId + "\\CLSID", nullptr),
+              GuidToRegistryText(CLSID_VELDORINCTL));
+    EXPECT_TRUE(inUser(kLibraryKey + "\\1.0\\0\\" + kTypeLibPlatform));
+    EXPECT_TRUE(inUser("Interface\\" + GuidToRegistryText(DIID__DVELDORINCTL)));
+    EXPECT_TRUE(inUser(kControlKey + "\\Implemented Categories\\" + kScriptable));
+    EXPECT_TRUE(inUser(std::string("Component Categories\\") + kInitializable));
+    EXPECT_FALSE(Exists(kControlKey)) << "the machine's classes are not touched";
+    EXPECT_FALSE(Exists(kProgId));
+    EXPECT_FALSE(Exists(kLibraryKey));
+
+    EXPECT_NE(RunRegsvr32(L"/s /n /i:everyone"), 0u) << "an unknown scope is refused";
+    ASSERT_EQ(RunRegsvr32(L"/s /u /n /i:user"), 0u);
+    EXPECT_FALSE(inUser(kControlKey));
+    EXPECT_FALSE(inUser(kPageKey));
+    EXPECT_FALSE(inUser(kProgId));
+    EXPECT_FALSE(inUser(kLibraryKey));
+    EXPECT_FALSE(inUser("Interface\\" + GuidToRegistryText(DIID__DVELDORINCTL)));
 }
 
 struct OcxRegistered : ::testing::Test {
