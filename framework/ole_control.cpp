@@ -74,6 +74,7 @@ std::span<const InterfaceEntry> COleControl::GetInterfaceTable() const {
         InterfaceOf<COleControl, IViewObject2>(IID_IViewObject2),
         InterfaceOf<COleControl, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
         InterfaceOf<COleControl, ISupportErrorInfo>(IID_ISupportErrorInfo),
+        InterfaceOf<COleControl, IObjectSafety>(IID_IObjectSafety),
     };
     return table;
 }

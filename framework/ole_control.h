@@ -13,7 +13,9 @@
 //  - the OLE object a container embeds (IOleObject with its verbs, the
 //    properties verb among them, IOleControl, IViewObject2, in-place
 //    activation in a child window that paints through OnDraw) and
-//    ISpecifyPropertyPages.
+//    ISpecifyPropertyPages;
+//  - IObjectSafety, reporting what the derived control declares safe and
+//    refusing the container when the control refuses its site.
 //
 // The derived control names its interfaces with InitializeIIDs and supplies
 // its maps, type library and class id by overriding the virtual getters.
@@ -24,6 +26,7 @@
 #include <windows.h>
 
 #include <oaidl.h>
+#include <objsafe.h>
 #include <ocidl.h>
 
 #include <wrl/client.h>
@@ -49,7 +52,7 @@ using EventArgument = std::variant<long, const char*>;
 class COleControl
     : public ComObjectRoot<IDispatch, IConnectionPointContainer, IProvideClassInfo2, IPersistStreamInit,
                            IPersistStorage, IPersistPropertyBag, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject,
-                           IOleControl, IViewObject2, ISpecifyPropertyPages, ISupportErrorInfo> {
+                           IOleControl, IViewObject2, ISpecifyPropertyPages, ISupportErrorInfo, IObjectSafety> {
 public:
     // IDispatch
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -150,6 +153,13 @@ public:
     // ISpecifyPropertyPages
     STDMETHODIMP GetPages(CAUUID* pages) override;
 
+    // IObjectSafety. The options are always in force (the control does not
+    // become less careful when asked to), so "enabled" is what is
+    // supported. Setting options fails with E_FAIL for options not
+    // supported, and while the control refuses its site.
+    STDMETHODIMP GetInterfaceSafetyOptions(REFIID riid, DWORD* supported, DWORD* enabled) override;
+    STDMETHODIMP SetInterfaceSafetyOptions(REFIID riid, DWORD optionSetMask, DWORD enabledOptions) override;
+
     static const CRuntimeClass classCOleControl;  // abstract: no creation function
 
     // The stock method DoClick: click handling for the left button, which
@@ -199,6 +209,16 @@ protected:
 
     bool IsInitialized() const { return m_initialized; }
 
+    // The INTERFACESAFE_* options the control is safe for on `iid`, one of
+    // its interfaces; the base declares none.
+    virtual DWORD GetInterfaceSafety(REFIID iid) const;
+    // Whether the control agrees to work for its current site; the base
+    // always does.
+    virtual bool IsSiteAllowed() const;
+    // Called after the container set a client site (or none).
+    virtual void OnSetClientSite();
+    IOleClientSite* ClientSite() const { return m_clientSite.Get(); }
+
     // The framework's maps behind every control's own: empty.
     static const DispatchMap dispatchMap;
     static const EventMap eventMap;
@@ -212,6 +232,7 @@ private:
     // the control is initialised afterwards.
     HRESULT InitializeFrom(CPropExchange& exchange);
     HRESULT SaveThrough(CPropExchange& exchange, BOOL clearDirty);
+    bool HasInterface(REFIID riid);
     LCID AmbientLocale() const;
     HWND SiteWindow() const;
 

@@ -30,6 +30,7 @@ STDMETHODIMP COleControl::SetClientSite(IOleClientSite* site) {
     return ComEntry([&]() -> HRESULT {
         m_clientSite = site;
         if (!site) m_inPlaceSite.Reset();
+        OnSetClientSite();
         return S_OK;
     });
 }
@@ -77,7 +78,10 @@ STDMETHODIMP COleControl::GetClipboardData(DWORD, IDataObject** data) {
 STDMETHODIMP COleControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) {
     return ComEntry([&]() -> HRESULT {
         ScopedReference keepAlive(*this);
-        if (site && !m_clientSite) m_clientSite = site;
+        if (site && !m_clientSite) {
+            m_clientSite = site;
+            OnSetClientSite();
+        }
         switch (verb) {
             case kPropertiesVerb:  // also OLEIVERB_PRIMARY
             case OLEIVERB_PROPERTIES:

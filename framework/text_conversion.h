@@ -25,3 +25,7 @@ std::optional<std::string> BstrToAnsiText(BSTR text);
 // filled. Empty text gives an empty string, never a null one. Throws
 // std::bad_alloc (AfxThrowMemoryException) when the string cannot be allocated.
 UniqueBstr AnsiTextToBstr(std::string_view text);
+
+// UTF-16 text as UTF-8, every unit kept (embedded zeros included); an
+// unpaired surrogate becomes U+FFFD.
+std::string WideToUtf8(std::wstring_view text);

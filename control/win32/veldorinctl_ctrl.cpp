@@ -1,10 +1,12 @@
 #include "control/win32/veldorinctl_ctrl.h"
 
+#include <objsafe.h>
 #include <olectl.h>
 
 #include <iterator>
 
 #include "control/win32/about_box.h"
+#include "control/win32/page_url.h"
 #include "device/win32/hid_discovery.h"
 #include "framework/text_conversion.h"
 #include "resources/dispids.h"
@@ -50,9 +52,15 @@ const DispatchMap CVELDORINCTLCtrl::dispatchMap{&COleControl::dispatchMap, kDisp
 const EventMap CVELDORINCTLCtrl::eventMap{kEventEntries};
 
 CVELDORINCTLCtrl::CVELDORINCTLCtrl()
-    : m_answers([this] { OnAnswersArrived(); }),
+    : m_policy(ReadMachinePolicy()),
+      // Under a lock, a control without a site has no page that could be
+      // allowed.
+      m_siteAllowed(!m_policy.siteLock.IsLocked()),
+      m_answers([this] { OnAnswersArrived(); }),
       m_methods(&OpenHidDevice, [this](const std::string& backData) { m_answers.Post(backData); }) {
     InitializeIIDs(&DIID__DVELDORINCTL, &DIID__DVELDORINCTLEvents);
+    m_methods.SetExchangeTimeout(m_policy.exchangeTimeout);
+    m_methods.AllowReaders(m_siteAllowed);
 }
 
 CVELDORINCTLCtrl::~CVELDORINCTLCtrl() {
@@ -109,6 +117,25 @@ const CLSID* CVELDORINCTLCtrl::GetPropPageIDs(ULONG& count) {
     static const CLSID pages[] = {CLSID_VELDORINCTLPropPage};
     count = static_cast<ULONG>(std::size(pages));
     return pages;
+}
+
+// Consistent with the component categories the control is registered in:
+// safe for scripting, safe for initialising from persistent data.
+DWORD CVELDORINCTLCtrl::GetInterfaceSafety(REFIID iid) const {
+    if (iid == IID_IDispatch || iid == DIID__DVELDORINCTL) return INTERFACESAFE_FOR_UNTRUSTED_CALLER;
+    if (iid == IID_IPersistPropertyBag || iid == IID_IPersistStreamInit || iid == IID_IPersistStorage)
+        return INTERFACESAFE_FOR_UNTRUSTED_DATA;
+    return 0;
+}
+
+bool CVELDORINCTLCtrl::IsSiteAllowed() const {
+    return m_siteAllowed;
+}
+
+void CVELDORINCTLCtrl::OnSetClientSite() {
+    if (!m_policy.siteLock.IsLocked()) return;
+    m_siteAllowed = m_policy.siteLock.Allows(PageUrlOf(ClientSite()));
+    m_methods.AllowReaders(m_siteAllowed);
 }
 
 long CVELDORINCTLCtrl::DevOpen() {

@@ -3,6 +3,11 @@
 // its event map, and forwards every method to ControlMethods with only the
 // text conversion of the script boundary around it.
 //
+// The machine policy may lock the control to the pages of listed sites: the
+// verdict is made whenever the container sets a client site, from the URL
+// the site gives, and a refused page uses no reader (see ControlMethods) and
+// is refused by IObjectSafety.
+//
 // DevCallAsync's answer comes back on a worker thread; the control hands it
 // to its own thread through a mailbox and fires the event there, when the
 // thread pumps messages, as an apartment-model object must.
@@ -13,6 +18,7 @@
 #include <oleidl.h>
 
 #include "control/control_methods.h"
+#include "control/win32/machine_policy.h"
 #include "framework/object_factory.h"
 #include "framework/ole_control.h"
 #include "framework/runtime_class.h"
@@ -63,6 +69,9 @@ protected:
     void OnResetState() override;
     void OnDraw(HDC dc, const RECT& bounds, const RECT& invalid) override;
     const CLSID* GetPropPageIDs(ULONG& count) override;
+    DWORD GetInterfaceSafety(REFIID iid) const override;
+    bool IsSiteAllowed() const override;
+    void OnSetClientSite() override;
 
 private:
     void FireDevCallAsyncBack(const char* backData);
@@ -70,6 +79,10 @@ private:
 
     static const DispatchMap dispatchMap;
     static const EventMap eventMap;
+
+    // Read once, when the control is made.
+    const MachinePolicy m_policy;
+    bool m_siteAllowed;
 
     // Declared before m_methods so that it outlives the workers, which post
     // into it until m_methods has joined them.
