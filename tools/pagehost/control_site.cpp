@@ -1,21 +1,33 @@
 #include "tools/pagehost/control_site.h"
 
 #include <olectl.h>
+#include <shlguid.h>
 
 #include "tools/pagehost/automation.h"
 #include "tools/pagehost/in_place_frame.h"
+#include "tools/pagehost/location_browser.h"
 
 namespace pagehost {
 
-ControlSite::ControlSite(HWND window, RECT area, std::wstring name)
-    : window_(window), area_(area), name_(std::move(name)) {}
+ControlSite::ControlSite(HWND window, RECT area, std::wstring name, std::wstring pageUrl)
+    : window_(window), area_(area), name_(std::move(name)), pageUrl_(std::move(pageUrl)) {}
 
 void* ControlSite::Find(REFIID iid) {
     if (iid == IID_IUnknown || iid == IID_IOleClientSite) return static_cast<IOleClientSite*>(this);
     if (iid == IID_IOleControlSite) return static_cast<IOleControlSite*>(this);
     if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) return static_cast<IOleInPlaceSite*>(this);
     if (iid == IID_IDispatch) return static_cast<IDispatch*>(this);
+    if (iid == IID_IServiceProvider) return static_cast<IServiceProvider*>(this);
     return nullptr;
+}
+
+STDMETHODIMP ControlSite::QueryService(REFGUID service, REFIID iid, void** object) {
+    return Barrier([&]() -> HRESULT {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (service != SID_SWebBrowserApp || pageUrl_.empty()) return E_NOINTERFACE;
+        return MakeCom<LocationBrowser>(pageUrl_)->QueryInterface(iid, object);
+    });
 }
 
 STDMETHODIMP ControlSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {

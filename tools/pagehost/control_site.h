@@ -1,10 +1,12 @@
 // The container's side of one control on the page: the client site with
 // its ambient properties, IOleControlSite, and IOleInPlaceSite over the
-// page window, plus the in-place frame the control asks the site for.
+// page window, plus the in-place frame the control asks the site for; and,
+// when the page has a URL, the browser service that tells it.
 #pragma once
 
 #include <ocidl.h>
 #include <oleidl.h>
+#include <servprov.h>
 
 #include <string>
 
@@ -16,10 +18,12 @@ class ControlSite final : public RefCounted,
                           public IOleClientSite,
                           public IOleControlSite,
                           public IOleInPlaceSite,
-                          public IDispatch {
+                          public IDispatch,
+                          public IServiceProvider {
 public:
-    // `area` is where the control sits in `window`'s client area.
-    ControlSite(HWND window, RECT area, std::wstring name);
+    // `area` is where the control sits in `window`'s client area; `pageUrl`
+    // is what the SID_SWebBrowserApp service tells (none when empty).
+    ControlSite(HWND window, RECT area, std::wstring name, std::wstring pageUrl);
 
     PAGEHOST_IUNKNOWN
 
@@ -60,6 +64,9 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override;
 
+    // IServiceProvider: SID_SWebBrowserApp when there is a page URL.
+    STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** object) override;
+
     const RECT& Area() const { return area_; }
 
 private:
@@ -69,6 +76,7 @@ private:
     HWND window_;
     RECT area_;
     std::wstring name_;
+    std::wstring pageUrl_;
 };
 
 }  // namespace pagehost

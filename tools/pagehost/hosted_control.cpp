@@ -1,5 +1,7 @@
 #include "tools/pagehost/hosted_control.h"
 
+#include <objsafe.h>
+
 #include <cstdio>
 #include <map>
 
@@ -80,20 +82,39 @@ std::unique_ptr<HostedControl> HostedControl::Create(const PageObject& object, H
     }
     std::unique_ptr<HostedControl> control(new HostedControl(object.id, std::move(instance), options.verbose));
     control->modulePath_ = options.modulePath;
-    if (FAILED(control->Initialise(object, window, area))) return nullptr;
+    if (FAILED(control->Initialise(object, window, area, options.pageUrl))) return nullptr;
     return control;
 }
 
+bool HostedControl::AgreesToBeSafe(REFIID iid, DWORD options, const char* what) {
+    ComPtr<IObjectSafety> safety;
+    if (FAILED(object_.As(&safety))) return true;
+    const HRESULT outcome = safety->SetInterfaceSafetyOptions(iid, options, options);
+    if (SUCCEEDED(outcome)) return true;
+    Note(id_, what, outcome);
+    return false;
+}
+
 // The handshake of a browser: the site first when the control asks for it,
-// then its state from the params (or as new), then the site, then in-place
+// the control's word that it is safe with untrusted data and callers, then
+// its state from the params (or as new), then the site, then in-place
 // activation in the page window.
-HRESULT HostedControl::Initialise(const PageObject& object, HWND window, RECT area) {
-    site_ = MakeCom<ControlSite>(window, area, Widen(object.id));
+HRESULT HostedControl::Initialise(const PageObject& object, HWND window, RECT area, const std::wstring& pageUrl) {
+    site_ = MakeCom<ControlSite>(window, area, Widen(object.id), pageUrl);
     object_.As(&oleObject_);
     DWORD status = 0;
     if (oleObject_) oleObject_->GetMiscStatus(DVASPECT_CONTENT, &status);
     const bool siteFirst = (status & OLEMISC_SETCLIENTSITEFIRST) != 0;
     if (oleObject_ && siteFirst) oleObject_->SetClientSite(site_.Get());
+
+    // A refusal leaves the control unscripted and uninitialised, as a
+    // browser leaves it; the page goes on without it.
+    refused_ = (!object.params.empty() &&
+                !AgreesToBeSafe(IID_IPersistPropertyBag, INTERFACESAFE_FOR_UNTRUSTED_DATA,
+                                "refused to be initialised from untrusted params; its params are not loaded")) ||
+               !AgreesToBeSafe(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                               "refused to be scripted by an untrusted page; the page sees it as null");
+    if (refused_) return S_OK;
 
     ComPtr<IPersistPropertyBag> bag;
     ComPtr<IPersistStreamInit> stream;

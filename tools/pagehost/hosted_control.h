@@ -20,6 +20,7 @@ namespace pagehost {
 
 struct HostOptions {
     std::wstring modulePath;  // load the class from this module, not the registry
+    std::wstring pageUrl;     // what the sites tell as the page's location (none when empty)
     bool verbose = false;
 };
 
@@ -35,6 +36,9 @@ public:
     HostedControl& operator=(const HostedControl&) = delete;
 
     const std::string& Id() const { return id_; }
+    // Whether the control refused, through IObjectSafety, to be scripted or
+    // initialised here: it is then neither, and the page sees its id as null.
+    bool Refused() const { return refused_; }
     IUnknown* Object() const { return object_.Get(); }
 
     // Connects the handlers of `bindings` that name this object to its
@@ -47,7 +51,11 @@ public:
 
 private:
     HostedControl(std::string id, ComPtr<IUnknown> object, bool verbose);
-    HRESULT Initialise(const PageObject& object, HWND window, RECT area);
+    HRESULT Initialise(const PageObject& object, HWND window, RECT area, const std::wstring& pageUrl);
+    // Asks the control to be safe for `options` on `iid`, as a browser does;
+    // false (with a message) when it refuses. A control without
+    // IObjectSafety is taken as it is.
+    bool AgreesToBeSafe(REFIID iid, DWORD options, const char* what);
     ComPtr<ITypeInfo> EventTypeInfo(IID& eventInterface) const;
 
     std::string id_;
@@ -58,6 +66,7 @@ private:
     DWORD eventCookie_ = 0;
     std::wstring modulePath_;
     bool verbose_;
+    bool refused_ = false;
 };
 
 }  // namespace pagehost

@@ -1,10 +1,15 @@
 // pagehost: runs a web page that uses ActiveX controls, without a browser.
 //
-//   pagehost [--timeout S] [--close-timeout S] [--ocx MODULE] [--hidden] [--linger S] [--verbose] PAGE.html
+//   pagehost [--timeout S] [--close-timeout S] [--ocx MODULE] [--url URL] [--hidden] [--linger S] [--verbose]
+//            PAGE.html
 //
 // The page's objects are created from their classid through the registry
 // (a control registered with regsvr32), or with --ocx from that module
-// directly, without registration. Its scripts run in the system's JScript
+// directly, without registration. With --url, each control's site tells
+// URL as the page's location (the SID_SWebBrowserApp service), as a browser
+// does; like a browser, pagehost asks each control to be safe for untrusted
+// params and scripts, and a control that refuses is neither initialised nor
+// scripted (the page sees its id as null). Its scripts run in the system's JScript
 // engine; `host` gives them echo, exit, wait, threadId and the simulated
 // readers (host.sim). The exit code is the one the page gives host.exit();
 // 2: a script error; 3: the page did not exit in time; 4: the page could
@@ -25,8 +30,8 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: pagehost [--timeout SECONDS] [--close-timeout SECONDS] [--ocx MODULE] [--hidden] [--linger S] [--verbose] "
-    "PAGE.html\n";
+    "usage: pagehost [--timeout SECONDS] [--close-timeout SECONDS] [--ocx MODULE] [--url URL] [--hidden] [--linger S] "
+    "[--verbose] PAGE.html\n";
 
 bool ParseSeconds(const wchar_t* text, int& seconds) {
     wchar_t* end = nullptr;
@@ -47,6 +52,9 @@ bool ParseArguments(int count, wchar_t** arguments, pagehost::RunOptions& option
             if (!ParseSeconds(arguments[++i], options.closeTimeoutSeconds)) return false;
         } else if (argument == L"--ocx" && hasValue) {
             options.host.modulePath = pagehost::WindowsPath(arguments[++i]);
+        } else if (argument == L"--url" && hasValue) {
+            options.host.pageUrl = arguments[++i];
+            if (options.host.pageUrl.empty()) return false;
         } else if (argument == L"--linger" && hasValue) {
             if (!ParseSeconds(arguments[++i], seconds)) return false;
             options.lingerMilliseconds = seconds * 1000;

@@ -104,6 +104,12 @@ bool PageRun::Load(const Page& page) {
         auto control = HostedControl::Create(
             object, window_->Handle(), window_->PlaceControl(object.width, object.height), options_.host, modules_);
         if (!control) return false;
+        if (control->Refused()) {
+            // Declared, so that the page can test it, but with nothing behind it.
+            engine_->Run(L"var " + Widen(object.id) + L" = null;", "pagehost", 1);
+            controls_.push_back(std::move(control));
+            continue;
+        }
         ScriptEngine* engine = engine_.get();
         if (!control->ConnectEvents(bindings, session_, [engine](const std::wstring& name, DISPPARAMS* arguments) {
                 return engine->CallFunction(name, arguments);
