@@ -88,7 +88,9 @@ std::unique_ptr<HostedControl> HostedControl::Create(const PageObject& object, H
 
 bool HostedControl::AgreesToBeSafe(REFIID iid, DWORD options, const char* what) {
     ComPtr<IObjectSafety> safety;
-    if (FAILED(object_.As(&safety))) return true;
+    // By its IID: MinGW's headers give IObjectSafety no __uuidof for As().
+    if (FAILED(object_->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(safety.GetAddressOf()))))
+        return true;
     const HRESULT outcome = safety->SetInterfaceSafetyOptions(iid, options, options);
     if (SUCCEEDED(outcome)) return true;
     Note(id_, what, outcome);
