@@ -1,6 +1,6 @@
 // IObjectSafety: what the control tells a container about being driven by
 // untrusted scripts and initialised from untrusted data.
-#include "framework/com_entry.h"
+#include "win32/entry_barrier.h"
 #include "framework/ole_control.h"
 
 using Microsoft::WRL::ComPtr;

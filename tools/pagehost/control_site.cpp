@@ -22,7 +22,7 @@ void* ControlSite::Find(REFIID iid) {
 }
 
 STDMETHODIMP ControlSite::QueryService(REFGUID service, REFIID iid, void** object) {
-    return Barrier([&]() -> HRESULT {
+    return ComEntry([&]() -> HRESULT {
         if (!object) return E_POINTER;
         *object = nullptr;
         if (service != SID_SWebBrowserApp || pageUrl_.empty()) return E_NOINTERFACE;
