@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/text_conversion.h"
-#include "framework/unique_reg_key.h"
+#include "win32/unique_reg_key.h"
 #include "sitelock/policy_names.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <wrl/client.h>
 
 #include "framework/text_conversion.h"
-#include "framework/unique_bstr.h"
+#include "win32/unique_bstr.h"
 
 using Microsoft::WRL::ComPtr;
 

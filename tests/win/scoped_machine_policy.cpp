@@ -1,7 +1,7 @@
 #include "tests/win/scoped_machine_policy.h"
 
 #include "control/win32/machine_policy.h"
-#include "framework/unique_reg_key.h"
+#include "win32/unique_reg_key.h"
 #include "sitelock/policy_names.h"
 
 namespace veldorinctl::test {
