@@ -1,7 +1,7 @@
 // Soak: many calls on one control and many controls made and released, with
 // the reader handles, device information sets and committed memory held
-// flat. It takes minutes under Wine, so it has a label of its own (soak) and
-// is not part of the test command; the README says how to run it.
+// flat. It takes most of a minute under Wine, so it has a label of its own
+// (soak) and is not part of the test command; the README says how to run it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
