@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <exception>
 
 #include "certificate/certificate.h"
 #include "device/download_ca.h"
@@ -39,13 +38,15 @@ std::string FormatValidity(const CertificateFields& fields) {
 
 }  // namespace
 
-ControlMethods::ControlMethods(ReaderOpener opener, AsyncAnswerDelivery delivery)
-    : m_opener(std::move(opener)), m_delivery(std::move(delivery)) {}
+ControlMethods::ControlMethods(ReaderOpener opener, AsyncAnswerWake wake)
+    : m_opener(std::move(opener)),
+      m_asyncCalls([](AsyncCallRequest& request) { return AsyncCallThreadProc(request); }, std::move(wake)) {}
 
 ControlMethods::~ControlMethods() {
     m_destroying = true;
+    // Closing first ends the exchange the worker may be waiting in.
     if (auto connection = TakeConnection()) connection->Close();
-    m_workers.JoinAll();
+    m_asyncCalls.Stop();
 }
 
 std::shared_ptr<ReaderConnection> ControlMethods::CurrentConnection() {
@@ -89,11 +90,10 @@ void ControlMethods::DevClose(int32_t hDev) {
     connection->Close();
 }
 
-std::string ControlMethods::ExchangeText(const char* cmd) {
+std::string ControlMethods::ExchangeText(const char* cmd, ReaderConnection* connection) {
     MessageBuffer command;
     uint32_t length = 0;
     if (!m_base64.Decode(TextOf(cmd), command.data(), kMessageBufferSize, length) || length == 0) return {};
-    const auto connection = CurrentConnection();
     if (!connection) return {};
     MessageBuffer answer;
     const uint32_t count = connection->Exchange(command.data(), length, answer.data(), kMessageBufferSize);
@@ -102,7 +102,8 @@ std::string ControlMethods::ExchangeText(const char* cmd) {
 
 std::string ControlMethods::DevCall(const char* cmd) {
     if (!m_readersAllowed) return {};
-    return ExchangeText(cmd);
+    m_asyncCalls.WaitUntilRun();  // the calls made before this one go first
+    return ExchangeText(cmd, CurrentConnection().get());
 }
 
 void ControlMethods::DevCallAsync(const char* cmd) {
@@ -116,25 +117,17 @@ void ControlMethods::DevCallAsync(const char* cmd) {
     std::copy_n(text.data(), copied, request->szCmd);
     request->szCmd[copied] = '\0';
     request->pCtrl = this;
-    // A worker that cannot be started takes its request with it, unrun.
-    (void)m_workers.Start([request = std::move(request)]() mutable { AsyncCallThreadProc(std::move(request)); });
+    request->connection = CurrentConnection();
+    m_asyncCalls.Add(std::move(request));
 }
 
-uint32_t ControlMethods::AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> request) {
-    ControlMethods& control = *request->pCtrl;
-    try {
-        const std::string answer = control.ExchangeText(request->szCmd);
-        request.reset();
-        control.Deliver(answer);
-    } catch (const std::exception&) {
-        // Out of memory while building or handing over the answer: nothing
-        // can be delivered, but the host process must live on.
-    }
-    return 0;
+std::string ControlMethods::AsyncCallThreadProc(AsyncCallRequest& request) {
+    return request.pCtrl->ExchangeText(request.szCmd, request.connection.get());
 }
 
-void ControlMethods::Deliver(const std::string& backData) {
-    if (!m_destroying && m_delivery) m_delivery(backData);
+std::optional<std::string> ControlMethods::TakeAsyncAnswer() {
+    if (m_destroying) return std::nullopt;
+    return m_asyncCalls.TakeAnswer();
 }
 
 int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
@@ -147,6 +140,7 @@ int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
     // not load a truncated CA and report success.
     if (!m_base64.DecodeStrict(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0)
         return kCaSendFailed;
+    m_asyncCalls.WaitUntilRun();  // the calls made before this one go first
     const auto connection = CurrentConnection();
     if (!connection) return kCaSendFailed;
     return connection->DownloadCA(nFlag, certificate.data(), length);

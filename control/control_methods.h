@@ -1,15 +1,29 @@
 // What each of the control's script methods does, as 8-bit text in and 8-bit
 // text out. The COM control converts strings and forwards here; it provides
-// how readers are found and how an asynchronous answer reaches its thread.
+// how readers are found and how the control's thread is woken for answers.
 //
-// Threads and lifetime: methods are called on the control's thread. Each
-// DevCallAsync runs its exchange on a worker; exchanges on one connection
-// never overlap. Closing a connection (DevClose, a new DevOpen, destruction)
-// cancels a pending read and waits for the exchange to leave, so nothing
-// hangs on a silent reader. Destruction waits for every worker, and no
-// answer is delivered once destruction has begun.
+// Threads and lifetime: methods are called on the control's thread.
+// DevCallAsync queues its call for the control's one worker (see
+// AsyncCallQueue) and returns; the answers are taken with TakeAsyncAnswer on
+// the control's thread, in call order. Each call belongs to the connection
+// open when it was made: it is sent on that connection or not at all, and
+// once that connection is closed (DevClose, a new DevOpen) it is answered
+// with empty text.
+//
+// Order on the reader: commands reach the reader in the order of the calls,
+// DevCall and LoadCA included. DevCall and LoadCA first wait until every
+// DevCallAsync made before them has run, then take the connection's
+// exchange lock; so exchanges never overlap, and a page that queued calls
+// and then calls DevCall sees its commands sent as written. The wait is
+// bounded by the queue's bound (AsyncCallQueue::kMaxOutstanding exchanges),
+// and it cannot deadlock: the worker never waits for the control's thread.
+// DevOpen and DevClose do not wait for the queue: closing a connection
+// cancels its pending read and waits only for the exchange in progress to
+// leave, so nothing hangs on a silent reader. Destruction stops the worker,
+// and no answer is taken once destruction has begun.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,16 +32,16 @@
 #include <string>
 
 #include "codec/base64.h"
+#include "control/async_call_queue.h"
 #include "control/reader_connection.h"
-#include "control/worker_threads.h"
 #include "device/hid_device.h"
 
 // Opens the attached reader of one identity, or gives null.
 using ReaderOpener = std::function<HidDevicePtr(uint16_t vendorId, uint16_t productId)>;
 
-// Receives DevCallAsync's answer on the worker thread. It must hand the text
-// over to the control's thread and return without waiting for that thread.
-using AsyncAnswerDelivery = std::function<void(const std::string& backData)>;
+// Called on any thread when DevCallAsync's next answer can be taken. It must
+// hand over to the control's thread and return without waiting for it.
+using AsyncAnswerWake = std::function<void()>;
 
 // The reader identities, in the order DevOpen tries them.
 struct ReaderIdentity {
@@ -36,20 +50,9 @@ struct ReaderIdentity {
 };
 inline constexpr ReaderIdentity kReaderIdentities[] = {{0x155B, 0x4612}, {0x6A8A, 0x0801}};
 
-// Every command and answer lives in a buffer of this size.
-constexpr uint32_t kMessageBufferSize = 4096;
-
-class ControlMethods;
-
-// One DevCallAsync call, owned by its worker.
-struct AsyncCallRequest {
-    char szCmd[kMessageBufferSize];  // the command text, zero-terminated
-    ControlMethods* pCtrl;
-};
-
 class ControlMethods {
 public:
-    ControlMethods(ReaderOpener opener, AsyncAnswerDelivery delivery);
+    ControlMethods(ReaderOpener opener, AsyncAnswerWake wake);
     ~ControlMethods();
     ControlMethods(const ControlMethods&) = delete;
     ControlMethods& operator=(const ControlMethods&) = delete;
@@ -78,11 +81,15 @@ public:
     // than kMessageBufferSize bytes (which is not sent). An answer longer
     // than kMessageBufferSize bytes is refused as empty too.
     std::string DevCall(const char* cmd);
-    // Starts the exchange of DevCall on a worker and returns; the answer goes
-    // to the delivery function. Text longer than fits AsyncCallRequest::szCmd
-    // is not sent and is answered with empty text. No answer follows when no
-    // worker could be started. Throws std::bad_alloc when out of memory.
+    // Queues the exchange of DevCall for the worker and returns; its answer
+    // is taken with TakeAsyncAnswer. Text longer than fits
+    // AsyncCallRequest::szCmd is not sent and is answered with empty text;
+    // so is a call beyond the queue's bound. Throws std::bad_alloc when out
+    // of memory.
     void DevCallAsync(const char* cmd);
+    // The control's thread: the next DevCallAsync answer in call order, or
+    // nothing when it is not there yet or destruction has begun.
+    std::optional<std::string> TakeAsyncAnswer();
     // Loads a CA certificate into the reader: a CaResult. kCaBadVariant for a
     // variant other than 1 or 2; kCaSendFailed, with nothing sent, when no
     // reader is open, or the text is not one whole Base64 encoding (see
@@ -96,23 +103,21 @@ public:
     // nothing as above.
     std::optional<std::string> GetX509Sn(const char* b64CAData) const;
 
-    // The worker's thread function; always returns 0. When memory runs out
-    // on the worker, no answer follows.
-    static uint32_t AsyncCallThreadProc(std::unique_ptr<AsyncCallRequest> request);
+    // What the worker runs for one call: the exchange of DevCall on the
+    // call's connection; gives the answer text.
+    static std::string AsyncCallThreadProc(AsyncCallRequest& request);
 
 private:
-    std::string ExchangeText(const char* cmd);
+    std::string ExchangeText(const char* cmd, ReaderConnection* connection);
     std::shared_ptr<ReaderConnection> CurrentConnection();
     std::shared_ptr<ReaderConnection> TakeConnection();
-    void Deliver(const std::string& backData);
 
     ReaderOpener m_opener;
-    AsyncAnswerDelivery m_delivery;
     Base64 m_base64;
-    std::mutex m_connectionMutex;  // guards m_pDevice: workers read it too
+    std::mutex m_connectionMutex;  // guards m_pDevice
     std::shared_ptr<ReaderConnection> m_pDevice;
     std::atomic<bool> m_destroying{false};
     std::atomic<bool> m_readersAllowed{true};
     ExchangeTimeout m_exchangeTimeout{ExchangeTimeout::zero()};
-    WorkerThreads m_workers;  // last: joined before the rest is destroyed
+    AsyncCallQueue m_asyncCalls;  // last: stopped before the rest is destroyed
 };

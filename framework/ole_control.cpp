@@ -253,6 +253,7 @@ void InvokeSink(IDispatch* sink, DISPID dispid, std::initializer_list<EventArgum
 }  // namespace
 
 void COleControl::FireEvent(DISPID dispid, std::initializer_list<EventArgument> arguments) {
+    if (AreEventsFrozen()) return;
     const EventEntry* entry = FindEvent(GetEventMap(), dispid);
     if (!entry || arguments.size() > kMaxDispatchParams || !ArgumentsMatch(*entry, arguments)) return;
     std::vector<ComPtr<IUnknown>> sinks;

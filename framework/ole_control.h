@@ -204,7 +204,9 @@ protected:
 
     // Calls every sink of the event connection point once, in connection
     // order, ignoring their failures. Nothing is fired when the event map
-    // has no entry for `dispid` with parameters of these kinds.
+    // has no entry for `dispid` with parameters of these kinds, nor while
+    // the container has frozen events (a control that must not lose an
+    // event holds it until OnFreezeEvents(false)).
     void FireEvent(DISPID dispid, std::initializer_list<EventArgument> arguments);
 
     bool IsInitialized() const { return m_initialized; }
@@ -218,6 +220,11 @@ protected:
     // Called after the container set a client site (or none).
     virtual void OnSetClientSite();
     IOleClientSite* ClientSite() const { return m_clientSite.Get(); }
+    // Whether the container has frozen events (IOleControl::FreezeEvents,
+    // which nests: each freeze is undone by one thaw).
+    bool AreEventsFrozen() const { return m_eventsFrozen > 0; }
+    // Called when events become frozen (true) or thawed again (false).
+    virtual void OnFreezeEvents(bool freeze);
 
     // The framework's maps behind every control's own: empty.
     static const DispatchMap dispatchMap;
@@ -249,6 +256,7 @@ private:
     CConnectionPoint m_propertyNotifyPoint;
     bool m_initialized = false;
     bool m_dirty = false;
+    ULONG m_eventsFrozen = 0;
 
     // Persistent state of the framework.
     DWORD m_versionLoaded = 0;

@@ -212,9 +212,18 @@ STDMETHODIMP COleControl::OnAmbientPropertyChange(DISPID) {
     return S_OK;
 }
 
-STDMETHODIMP COleControl::FreezeEvents(BOOL) {
-    return S_OK;
+STDMETHODIMP COleControl::FreezeEvents(BOOL freeze) {
+    return ComEntry([&] {
+        if (freeze) {
+            if (m_eventsFrozen++ == 0) OnFreezeEvents(true);
+        } else if (m_eventsFrozen > 0) {  // a thaw without a freeze changes nothing
+            if (--m_eventsFrozen == 0) OnFreezeEvents(false);
+        }
+        return S_OK;
+    });
 }
+
+void COleControl::OnFreezeEvents(bool) {}
 
 // Property pages
 

@@ -1,9 +1,7 @@
 #include "sim/reader_config.h"
 
 #include <charconv>
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 
@@ -11,6 +9,8 @@ namespace {
 constexpr uint32_t kMaxAnswerLength = 1u << 20;
 constexpr uint32_t kMaxStrayReports = 10000;
 constexpr uint32_t kMaxDelayMs = 60000;
+// What a reader of the `unsolicited` behaviour sends unasked.
+const Bytes kUnsolicitedMessage = {0x55, 0x4E, 0x41, 0x53, 0x4B, 0x45, 0x44};  // "UNASKED"
 
 struct ConfigError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -77,13 +77,6 @@ BehaviourFactory Wrapped(BehaviourFactory inner, std::function<Responder(Respond
     };
 }
 
-Responder Delayed(Responder inner, uint32_t ms) {
-    return [inner = std::move(inner), ms](const Bytes& command, uint16_t reportLen) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        return inner(command, reportLen);
-    };
-}
-
 BehaviourFactory CaBehaviour(Tokens& tokens) {
     sim::CaReader::Options options;
     options.variant = static_cast<int>(tokens.Number("CA variant", 2));
@@ -131,9 +124,14 @@ BehaviourFactory Term(Tokens& tokens) {
         return Wrapped(Term(tokens),
                        [reports](Responder inner) { return sim::UnplugAfterReports(std::move(inner), reports); });
     }
+    if (word == "unsolicited") {
+        return Wrapped(Term(tokens), [](Responder inner) {
+            return sim::ThenUnsolicited(std::move(inner), kUnsolicitedMessage);
+        });
+    }
     if (word == "delay") {
         const uint32_t ms = tokens.Number("delay", kMaxDelayMs);
-        return Wrapped(Term(tokens), [ms](Responder inner) { return Delayed(std::move(inner), ms); });
+        return Wrapped(Term(tokens), [ms](Responder inner) { return sim::Delayed(std::move(inner), ms); });
     }
     throw ConfigError("unknown behaviour '" + word + "'");
 }

@@ -1,6 +1,8 @@
 #include "sim/responders.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace sim {
 
@@ -39,6 +41,13 @@ Responder Sequence(std::vector<Responder> responders) {
     return [responders = std::move(responders), next](const Bytes& command, uint16_t reportLen) {
         const size_t index = std::min(next->fetch_add(1), responders.size() - 1);
         return responders[index](command, reportLen);
+    };
+}
+
+Responder Delayed(Responder inner, uint32_t ms) {
+    return [inner = std::move(inner), ms](const Bytes& command, uint16_t reportLen) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return inner(command, reportLen);
     };
 }
 

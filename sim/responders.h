@@ -20,6 +20,8 @@ Responder AnswerOfLength(uint32_t length);
 Bytes PatternBytes(uint32_t length);
 // The n-th command is answered by the n-th responder; the last one repeats.
 Responder Sequence(std::vector<Responder> responders);
+// Waits `ms` milliseconds before answering as `inner`: a slow reader.
+Responder Delayed(Responder inner, uint32_t ms);
 
 // Faults.
 Responder Silent();                                       // takes commands, never answers

@@ -56,17 +56,17 @@ CVELDORINCTLCtrl::CVELDORINCTLCtrl()
       // Under a lock, a control without a site has no page that could be
       // allowed.
       m_siteAllowed(!m_policy.siteLock.IsLocked()),
-      m_answers([this] { OnAnswersArrived(); }),
-      m_methods(&OpenHidDevice, [this](const std::string& backData) { m_answers.Post(backData); }) {
+      m_answersReady([this] { OnAnswersArrived(); }),
+      m_methods(&OpenHidDevice, [this] { m_answersReady.Wake(); }) {
     InitializeIIDs(&DIID__DVELDORINCTL, &DIID__DVELDORINCTLEvents);
     m_methods.SetExchangeTimeout(m_policy.exchangeTimeout);
     m_methods.AllowReaders(m_siteAllowed);
 }
 
 CVELDORINCTLCtrl::~CVELDORINCTLCtrl() {
-    // From here on an answer is dropped, whether it was queued already or a
-    // worker posts it before m_methods has joined the workers.
-    m_answers.Close();
+    // From here on no answer is fired, whether it waits already or the
+    // worker finishes it before m_methods has stopped the worker.
+    m_answersReady.Close();
 }
 
 const DispatchMap& CVELDORINCTLCtrl::GetDispatchMap() const {
@@ -176,8 +176,18 @@ void CVELDORINCTLCtrl::FireDevCallAsyncBack(const char* backData) {
 
 void CVELDORINCTLCtrl::OnAnswersArrived() {
     // A sink may release the control while handling the event; the control
-    // stays alive until the queue is drained, and this is the last thing
-    // that touches it.
+    // stays alive until the answers are fired, and this is the last thing
+    // that touches it. A sink may freeze events too: the rest then wait.
     ScopedReference keepAlive(*this);
-    while (auto backData = m_answers.Take()) FireDevCallAsyncBack(backData->c_str());
+    while (!AreEventsFrozen()) {
+        const auto backData = m_methods.TakeAsyncAnswer();
+        if (!backData) break;
+        FireDevCallAsyncBack(backData->c_str());
+    }
+}
+
+void CVELDORINCTLCtrl::OnFreezeEvents(bool freeze) {
+    // Thawed: the answers that waited are fired from the message loop, not
+    // from inside the container's call.
+    if (!freeze) m_answersReady.Wake();
 }

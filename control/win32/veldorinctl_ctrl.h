@@ -8,9 +8,11 @@
 // the site gives, and a refused page uses no reader (see ControlMethods) and
 // is refused by IObjectSafety.
 //
-// DevCallAsync's answer comes back on a worker thread; the control hands it
-// to its own thread through a mailbox and fires the event there, when the
-// thread pumps messages, as an apartment-model object must.
+// DevCallAsync's answers wait in call order in ControlMethods; the worker
+// wakes the control's own thread, which fires the events there when it pumps
+// messages, as an apartment-model object must. While the container has
+// frozen events the answers keep waiting, and they are fired in order once
+// it thaws them.
 #pragma once
 
 #include <windows.h>
@@ -22,7 +24,7 @@
 #include "framework/object_factory.h"
 #include "framework/ole_control.h"
 #include "framework/runtime_class.h"
-#include "framework/thread_mailbox.h"
+#include "framework/thread_wakeup.h"
 #include "win32/unique_bstr.h"
 
 class CVELDORINCTLCtrl : public COleControl {
@@ -72,6 +74,7 @@ protected:
     DWORD GetInterfaceSafety(REFIID iid) const override;
     bool IsSiteAllowed() const override;
     void OnSetClientSite() override;
+    void OnFreezeEvents(bool freeze) override;
 
 private:
     void FireDevCallAsyncBack(const char* backData);
@@ -84,8 +87,8 @@ private:
     const MachinePolicy m_policy;
     bool m_siteAllowed;
 
-    // Declared before m_methods so that it outlives the workers, which post
-    // into it until m_methods has joined them.
-    CThreadMailbox m_answers;
+    // Declared before m_methods so that it outlives the worker, which may
+    // wake it until m_methods has stopped it.
+    CThreadWakeup m_answersReady;
     ControlMethods m_methods;
 };

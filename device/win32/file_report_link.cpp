@@ -1,5 +1,7 @@
 #include "device/win32/file_report_link.h"
 
+#include <hidsdi.h>
+
 #include <algorithm>
 
 FileReportLink::FileReportLink(UniqueFileHandle file) : file_(std::move(file)) {}
@@ -49,6 +51,10 @@ bool FileReportLink::Transfer(Direction direction, uint8_t* buffer, DWORD length
     DWORD transferred = 0;
     const BOOL finished = ::GetOverlappedResult(file_.get(), &overlapped, &transferred, TRUE);
     return finished && transferred == length;
+}
+
+void FileReportLink::DiscardQueued() {
+    if (!cancelled_) (void)::HidD_FlushQueue(file_.get());
 }
 
 void FileReportLink::Cancel() {

@@ -17,6 +17,8 @@ public:
 
     bool WriteReport(const uint8_t* report, size_t length) override;
     bool ReadReport(uint8_t* report, size_t length) override;
+    // The HID class driver's input queue for this handle (HidD_FlushQueue).
+    void DiscardQueued() override;
     void Cancel() override;
 
 private:

@@ -3,6 +3,8 @@
 // reader would.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -64,28 +66,46 @@ private:
     std::vector<std::pair<uint16_t, uint16_t>> asked_;
 };
 
-// Collects DevCallAsync answers as the control's thread would receive them.
+// Takes DevCallAsync answers as the control's thread does: only while the
+// test waits for them (as a page's thread only while it pumps messages),
+// after the control has woken it.
 class DeliveredAnswers {
 public:
-    AsyncAnswerDelivery Delivery() {
-        return [this](const std::string& text) {
+    AsyncAnswerWake Wake() {
+        return [this] {
             std::lock_guard<std::mutex> lock(mutex_);
-            answers_.push_back(text);
-            arrived_.notify_all();
+            ++wakes_;
+            woken_.notify_all();
         };
     }
-    // Waits until `count` answers arrived; false after `timeoutMs`.
-    bool WaitFor(size_t count, int timeoutMs = 5000) {
+    // Takes answers until `count` have arrived; false after `timeoutMs`.
+    bool WaitFor(ControlMethods& control, size_t count, int timeoutMs = 5000) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         std::unique_lock<std::mutex> lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return answers_.size() >= count; });
+        for (;;) {
+            const uint64_t seen = wakes_;
+            lock.unlock();
+            while (auto answer = control.TakeAsyncAnswer()) {
+                std::lock_guard<std::mutex> taking(mutex_);
+                answers_.push_back(std::move(*answer));
+            }
+            lock.lock();
+            if (answers_.size() >= count) return true;
+            if (!woken_.wait_until(lock, deadline, [&] { return wakes_ != seen; })) return false;
+        }
     }
     std::vector<std::string> All() {
         std::lock_guard<std::mutex> lock(mutex_);
         return answers_;
     }
+    uint64_t Wakes() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return wakes_;
+    }
 
 private:
     std::mutex mutex_;
-    std::condition_variable arrived_;
+    std::condition_variable woken_;
+    uint64_t wakes_ = 0;
     std::vector<std::string> answers_;
 };

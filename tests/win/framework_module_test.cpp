@@ -1,4 +1,4 @@
-// The framework's thread mailbox and registration helpers.
+// The framework's thread wake-up and registration helpers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 #include "framework/class_registration.h"
 #include "framework/registry.h"
-#include "framework/thread_mailbox.h"
+#include "framework/thread_wakeup.h"
 #include "framework/typelib_registration.h"
 #include "tests/win/ocx_client.h"
 #include "win32/module_file_name.h"
@@ -18,55 +18,49 @@
 namespace veldorinctl::test {
 namespace {
 
-struct Delivery {
-    std::string text;
-    DWORD thread;
-};
-
-struct Mailbox {
-    Mailbox() {
-        box.emplace([this] {
-            while (auto text = box->Take()) received.push_back({*text, ::GetCurrentThreadId()});
-        });
+struct Wakeup {
+    Wakeup() {
+        wakeup.emplace([this] { threads.push_back(::GetCurrentThreadId()); });
     }
-    std::optional<CThreadMailbox> box;
-    std::vector<Delivery> received;
+    std::optional<CThreadWakeup> wakeup;
+    std::vector<DWORD> threads;  // of every wake-up call
 };
 
-TEST(FrameworkMailbox, TextWaitsForTheOwnerToPump) {
-    Mailbox mailbox;
+TEST(FrameworkWakeup, WakesTheOwnerWhenItPumpsAndCoalesces) {
+    Wakeup wakeup;
     std::thread([&] {
-        mailbox.box->Post("one");
-        mailbox.box->Post("two");
+        wakeup.wakeup->Wake();
+        wakeup.wakeup->Wake();
     }).join();
     ::Sleep(20);
-    EXPECT_TRUE(mailbox.received.empty()) << "nothing is delivered on the posting thread";
-    ASSERT_TRUE(PumpUntil([&] { return mailbox.received.size() >= 2; }));
-    EXPECT_EQ(mailbox.received[0].text, "one");
-    EXPECT_EQ(mailbox.received[1].text, "two");
-    EXPECT_EQ(mailbox.received[0].thread, ::GetCurrentThreadId());
-}
-
-TEST(FrameworkMailbox, ClosingDropsQueuedAndLaterText) {
-    Mailbox mailbox;
-    mailbox.box->Post("queued");
-    mailbox.box->Close();
-    mailbox.box->Post("later");
+    EXPECT_TRUE(wakeup.threads.empty()) << "nothing is called on the waking thread";
+    ASSERT_TRUE(PumpUntil([&] { return !wakeup.threads.empty(); }));
     PumpUntil([] { return false; }, 50);
-    EXPECT_TRUE(mailbox.received.empty());
+    EXPECT_EQ(wakeup.threads, std::vector<DWORD>{::GetCurrentThreadId()}) << "two wake-ups before a pump are one";
+    wakeup.wakeup->Wake();
+    EXPECT_TRUE(PumpUntil([&] { return wakeup.threads.size() == 2; })) << "and a later one wakes again";
 }
 
-TEST(FrameworkMailbox, WindowClassOutlivesEveryMailboxButNoMore) {
-    auto first = std::make_unique<Mailbox>();
-    Mailbox second;
+TEST(FrameworkWakeup, ClosingEndsTheWakeUps) {
+    Wakeup wakeup;
+    wakeup.wakeup->Wake();
+    wakeup.wakeup->Close();
+    wakeup.wakeup->Wake();
+    PumpUntil([] { return false; }, 50);
+    EXPECT_TRUE(wakeup.threads.empty());
+}
+
+TEST(FrameworkWakeup, WindowClassOutlivesEveryWakeupButNoMore) {
+    auto first = std::make_unique<Wakeup>();
+    Wakeup second;
     first.reset();
-    second.box->Post("still here");
-    ASSERT_TRUE(PumpUntil([&] { return second.received.size() == 1; }))
-        << "the class stayed registered for the mailbox still alive";
-    second.box.reset();
-    Mailbox third;  // registers the class afresh
-    third.box->Post("again");
-    EXPECT_TRUE(PumpUntil([&] { return third.received.size() == 1; }));
+    second.wakeup->Wake();
+    ASSERT_TRUE(PumpUntil([&] { return second.threads.size() == 1; }))
+        << "the class stayed registered for the wakeup still alive";
+    second.wakeup.reset();
+    Wakeup third;  // registers the class afresh
+    third.wakeup->Wake();
+    EXPECT_TRUE(PumpUntil([&] { return third.threads.size() == 1; }));
 }
 
 // A class id and ProgID of the test's own, so no real entry is touched.

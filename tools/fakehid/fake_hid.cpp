@@ -5,8 +5,11 @@
 
 #include <hidsdi.h>
 
+#include <vector>
+
 #include "tools/fakehid/hid_interface_class.h"
 #include "win32/entry_barrier.h"
+#include "win32/unique_resource.h"
 #include "tools/fakehid/reader_registry.h"
 
 namespace {
@@ -30,6 +33,19 @@ std::shared_ptr<FakeReader> ReaderBehind(HANDLE file) {
         return nullptr;
     }
     return reader;
+}
+
+// Reads one message waiting on the host's (overlapped) handle into `buffer`.
+bool DiscardOneMessage(HANDLE file, std::vector<uint8_t>& buffer) {
+    UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!done) return false;
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = done.get();
+    const auto size = static_cast<DWORD>(buffer.size());
+    if (!::ReadFile(file, buffer.data(), size, nullptr, &overlapped) && ::GetLastError() != ERROR_IO_PENDING)
+        return false;
+    DWORD read = 0;
+    return ::GetOverlappedResult(file, &overlapped, &read, TRUE) != FALSE;
 }
 
 }  // namespace
@@ -90,6 +106,23 @@ extern "C" BOOLEAN NTAPI FakeHidD_SetNumInputBuffers(HANDLE file, ULONG count) {
             return FALSE;
         }
         reader->SetInputBuffers(count);
+        return TRUE;
+    });
+}
+
+// The driver's queue of input reports not yet read. A simulated reader keeps
+// at most one report waiting in the pipe (it sends the next one only once
+// that was read), so discarding what the pipe holds now is the same; a
+// message caught halfway leaves middle and last reports, which a host's
+// framing skips while it waits for a first report.
+extern "C" BOOLEAN NTAPI FakeHidD_FlushQueue(HANDLE file) {
+    return ApiEntry<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
+        if (!ReaderBehind(file)) return FALSE;
+        DWORD available = 0;
+        while (::PeekNamedPipe(file, nullptr, 0, nullptr, &available, nullptr) && available != 0) {
+            std::vector<uint8_t> report(available);
+            if (!DiscardOneMessage(file, report)) return FALSE;
+        }
         return TRUE;
     });
 }

@@ -39,6 +39,8 @@
  *     stray N B              sends N stray middle/last reports, then as B
  *     unplug-after N B       sends the first N reports of B's answer, unplugs
  *     delay MS B             waits MS milliseconds, then answers as B
+ *     unsolicited B          answers as B, then sends the message "UNASKED"
+ *                            (55 4E 41 53 4B 45 44) without being asked
  *     B1 then B2             answers the first command as B1, later ones as B2
  *
  * Each opening of a reader is a fresh connection with fresh behaviour state.
