@@ -125,9 +125,8 @@ BehaviourFactory Term(Tokens& tokens) {
                        [reports](Responder inner) { return sim::UnplugAfterReports(std::move(inner), reports); });
     }
     if (word == "unsolicited") {
-        return Wrapped(Term(tokens), [](Responder inner) {
-            return sim::ThenUnsolicited(std::move(inner), kUnsolicitedMessage);
-        });
+        return Wrapped(Term(tokens),
+                       [](Responder inner) { return sim::ThenUnsolicited(std::move(inner), kUnsolicitedMessage); });
     }
     if (word == "delay") {
         const uint32_t ms = tokens.Number("delay", kMaxDelayMs);

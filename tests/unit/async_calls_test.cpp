@@ -46,9 +46,7 @@ protected:
         if (!control_) control_ = std::make_unique<ControlMethods>(readers_.Opener(), answers_.Wake());
         return *control_;
     }
-    bool WaitForAnswers(size_t count, int timeoutMs = 120000) {
-        return answers_.WaitFor(Control(), count, timeoutMs);
-    }
+    bool WaitForAnswers(size_t count, int timeoutMs = 120000) { return answers_.WaitFor(Control(), count, timeoutMs); }
     std::vector<std::string> ReceivedTexts(ReaderSimulator& reader) {
         std::vector<std::string> texts;
         for (const Bytes& message : reader.Received()) texts.push_back(Text(message));
