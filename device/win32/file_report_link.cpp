@@ -1,6 +1,9 @@
 #include "device/win32/file_report_link.h"
 
+// MinGW's HID headers declare the hid.dll functions without C linkage.
+extern "C" {
 #include <hidsdi.h>
+}
 
 #include <algorithm>
 

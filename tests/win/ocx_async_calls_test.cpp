@@ -23,7 +23,8 @@ constexpr size_t kBound = 1024;  // calls outstanding at most
 
 size_t ThreadsOfThisProcess() {
     UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-    THREADENTRY32 entry{sizeof entry};
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
     size_t count = 0;
     for (BOOL more = ::Thread32First(snapshot.get(), &entry); more; more = ::Thread32Next(snapshot.get(), &entry))
         count += entry.th32OwnerProcessID == ::GetCurrentProcessId();
