@@ -355,7 +355,7 @@ TEST_F(ControlMethodsTest, ARefusedPageUsesNoReaderButKeepsTheCertificateMethods
     EXPECT_EQ(Control().LoadCA(1, Text(sim::PatternBytes(300)).c_str()), kCaSendFailed);
     EXPECT_EQ(Control().LoadCA(0, "AQID"), kCaSendFailed) << "refused before the variant is looked at";
     Control().DevCallAsync("AQID");
-    ASSERT_TRUE(answers_.WaitFor(1));
+    ASSERT_TRUE(answers_.WaitFor(Control(), 1));
     EXPECT_EQ(answers_.All(), std::vector<std::string>{""});
     Control().DevClose(handle);
     EXPECT_EQ(Reader().ReceivedCount(), 0u) << "nothing reached the reader";
@@ -378,7 +378,7 @@ TEST_F(ControlMethodsTest, ExchangeTimeoutEndsEveryKindOfExchangeAsAFailedRead) 
     EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
     EXPECT_EQ(Control().LoadCA(1, Text(sim::PatternBytes(300)).c_str()), kCaReceiveFailed);
     Control().DevCallAsync("AQID");
-    ASSERT_TRUE(answers_.WaitFor(1));
+    ASSERT_TRUE(answers_.WaitFor(Control(), 1));
     EXPECT_EQ(answers_.All(), std::vector<std::string>{""});
 
     readers_.Attach(kFirstVid, kFirstPid, sim::RawReports({MakeReport(65, 3, {7, 8, 9})}));
@@ -390,7 +390,7 @@ TEST_F(ControlMethodsTest, WithoutATimeoutASilentReaderIsWaitedFor) {
     readers_.Attach(kFirstVid, kFirstPid, sim::Silent());
     Control().DevOpen();
     Control().DevCallAsync("AQID");
-    EXPECT_FALSE(answers_.WaitFor(1, 500)) << "no limit unless the policy sets one";
+    EXPECT_FALSE(answers_.WaitFor(Control(), 1, 500)) << "no limit unless the policy sets one";
 }
 
 }  // namespace
