@@ -29,7 +29,7 @@ struct OcxEvents : SimulatedReaders {
     }
 
     // Waits, without dispatching anything, until a message has been posted
-    // to this thread: the worker's wake-up for the control's mailbox.
+    // to this thread: the worker's wake-up of the control's thread.
     static bool PostedMessageWaiting(int timeoutMs = 5000) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!(HIWORD(::GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE)) {
