@@ -45,6 +45,13 @@ const std::string* InterfacePath(const InterfaceList* list, const SP_DEVICE_INTE
 
 }  // namespace
 
+// The size SetupAPI demands in a detail record's cbSize: the record's size
+// with the packing of setupapi.h, 8 bytes on x64 but 1 on x86, where the
+// record is 5 bytes (a DWORD and the first character of the path).
+constexpr DWORD kDetailSizeA = sizeof(void*) == 8 ? 8 : 5;
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == kDetailSizeA,
+              "setupapi.h packs its records as SetupAPI does");
+
 extern "C" HDEVINFO WINAPI FakeSetupDiGetClassDevsA(const GUID* classGuid, PCSTR enumerator, HWND, DWORD flags) {
     return ApiEntry<HDEVINFO>(INVALID_HANDLE_VALUE, ERROR_NOT_ENOUGH_MEMORY, [&] {
         return static_cast<HDEVINFO>(
@@ -89,7 +96,7 @@ extern "C" BOOL WINAPI FakeSetupDiGetDeviceInterfaceDetailA(HDEVINFO set, PSP_DE
             ::SetLastError(size == 0 ? ERROR_INSUFFICIENT_BUFFER : ERROR_INVALID_USER_BUFFER);
             return FALSE;
         }
-        if (detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) {
+        if (detail->cbSize != kDetailSizeA) {
             ::SetLastError(ERROR_INVALID_USER_BUFFER);
             return FALSE;
         }
