@@ -11,6 +11,35 @@ include(GoogleTest)
 include(${CMAKE_CURRENT_LIST_DIR}/fake_dlls.cmake)
 include_guard(GLOBAL)
 
+# Whether this build's programs can run under Wine on this machine: x64 ones
+# can; x86 ones only where 32-bit programs run at all (scripts/can-run-32bit).
+# (A cache entry, unlike a variable, is seen by every directory that includes
+# this file, not only by the first.)
+set(wine_runs_this_build TRUE)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/can-run-32bit RESULT_VARIABLE can_run_32bit)
+  if(NOT can_run_32bit EQUAL 0)
+    set(wine_runs_this_build FALSE)
+    message(STATUS "This machine cannot run 32-bit programs: the x86 tests under Wine are built, not listed")
+  endif()
+endif()
+set(VELDORINCTL_WINE_RUNS_THIS_BUILD ${wine_runs_this_build} CACHE INTERNAL "Whether Wine runs this build's programs here")
+
+# veldorinctl_discover_wine_tests(<target> <gtest_discover_tests options>):
+# lists <target>'s GoogleTest tests when CTest runs, under Wine, inside the
+# shell's Wine session. Where this build's programs cannot run, listing them
+# would fail every CTest run of the build, even one that selects none of
+# them: there a single test says they were skipped.
+function(veldorinctl_discover_wine_tests target)
+  if(VELDORINCTL_WINE_RUNS_THIS_BUILD)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST ${ARGN})
+  else()
+    add_test(NAME ${target}.not_run
+             COMMAND ${CMAKE_COMMAND} -E echo "skipped: this machine cannot run 32-bit programs")
+    set_tests_properties(${target}.not_run PROPERTIES LABELS wine SKIP_REGULAR_EXPRESSION "skipped")
+  endif()
+endfunction()
+
 # veldorinctl_run_under_wine(<target> <config file>): <target> is built
 # beside the fakes, and CTest runs it (and lists its tests) under Wine.
 function(veldorinctl_run_under_wine target config)
@@ -23,8 +52,23 @@ endfunction()
 # <target> becomes a CTest test of its own, run under Wine.
 function(veldorinctl_add_wine_tests target config)
   veldorinctl_run_under_wine(${target} ${config})
-  # Listing the tests needs Wine, which the build does not start: list them
-  # when CTest runs, inside the shell's Wine session.
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                       PROPERTIES TIMEOUT 120 LABELS wine)
+  # Listing the tests needs Wine, which the build does not start.
+  veldorinctl_discover_wine_tests(${target} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120 LABELS wine)
+endfunction()
+
+# veldorinctl_disable_wine_tests_here(): where this build's programs cannot
+# run, the tests of the calling directory that carry the label `wine` are
+# disabled (CTest lists them as not run) rather than left to fail. Called at
+# the end of a directory's CMakeLists.txt.
+function(veldorinctl_disable_wine_tests_here)
+  if(VELDORINCTL_WINE_RUNS_THIS_BUILD)
+    return()
+  endif()
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test IN LISTS tests)
+    get_test_property(${test} LABELS labels)
+    if("wine" IN_LIST labels)
+      set_tests_properties(${test} PROPERTIES DISABLED TRUE)
+    endif()
+  endforeach()
 endfunction()
