@@ -151,13 +151,15 @@ TEST_F(AsyncCalls, ClosingOrReplacingTheConnectionAnswersItsQueuedCallsEmptyAndN
 }
 
 TEST_F(AsyncCalls, ReleasingWithAFullQueueReturnsPromptly) {
-    readers_.Attach(kVid, kPid, sim::Delayed(sim::Echo(), 50));
+    // A reader that never answers holds the first call for ever, so how
+    // many reached it does not depend on how soon the release comes.
+    readers_.Attach(kVid, kPid, sim::Silent());
     Control().DevOpen();
     for (size_t n = 0; n < kBound + 100; ++n) Control().DevCallAsync(Numbered(n).c_str());
     ASSERT_TRUE(readers_.Last()->WaitForMessages(1, 5000));
     auto destroy = std::async(std::launch::async, [&] { control_.reset(); });
     ASSERT_EQ(destroy.wait_for(5s), std::future_status::ready);
-    EXPECT_LE(readers_.Last()->ReceivedCount(), 2u) << "the queued calls were dropped, not sent";
+    EXPECT_EQ(readers_.Last()->ReceivedCount(), 1u) << "the queued calls were dropped, not sent";
 }
 
 TEST_F(AsyncCalls, AnUnaskedMessageFromTheReaderDoesNotShiftTheAnswers) {

@@ -110,7 +110,9 @@ TEST_F(OcxAsyncCalls, ThousandsInALoopKeepTheirOrderOnOneWorkerAndFlatMemory) {
 }
 
 TEST_F(OcxAsyncCalls, ReleasingWithAFullQueueIsPromptAndFiresNothing) {
-    const int reader = Attach("155B 4612 65 delay 50 echo");
+    // A reader that never answers holds the first call for ever, so how
+    // many reached it does not depend on how soon the release comes.
+    const int reader = Attach("155B 4612 65 silent");
     Connect(control.Get(), &sink);
     ASSERT_NE(Open(), 0);
     for (size_t n = 0; n < kBound + 100; ++n) CallAsync(Numbered(n));
@@ -120,7 +122,7 @@ TEST_F(OcxAsyncCalls, ReleasingWithAFullQueueIsPromptAndFiresNothing) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     PumpUntil([] { return false; }, 200);
     EXPECT_EQ(log.Count(), 0u) << "no event after destruction began";
-    EXPECT_LE(VeldorinSim_ReceivedCount(reader), 2) << "the queued calls were dropped, not sent";
+    EXPECT_EQ(VeldorinSim_ReceivedCount(reader), 1) << "the queued calls were dropped, not sent";
     EXPECT_EQ(ocx.CanUnloadNow(), S_OK);
 }
 
