@@ -28,50 +28,53 @@ wine32=/usr/lib/wine/wine
 progid='HKCR\VELDORINCTL.VELDORINCTLCtrl.1'
 library='HKCR\TypeLib\{2426E663-5FCC-45E0-ABAA-3D4DDE0BA54B}\1.0\0'
 
-failures=0
-expect() {  # expect WHAT COMMAND...: the command succeeds
-  local what=$1
-  shift
-  if "$@" >/dev/null 2>&1; then echo "ok      $what"; else echo "FAILED  $what"; failures=$((failures + 1)); fi
-}
-refuse() {  # refuse WHAT COMMAND...: the command fails
-  local what=$1
-  shift
-  if "$@" >/dev/null 2>&1; then echo "FAILED  $what"; failures=$((failures + 1)); else echo "ok      $what"; fi
-}
+# shellcheck source=../lib/checks.sh
+source "$(dirname "$0")"/../lib/checks.sh
 
-x64_path=$(winepath -w "$x64_ocx")
-x86_path=$(winepath -w "$x86_ocx")
+x64_path=$("$wine64" winepath.exe -w "$x64_ocx")
+x86_path=$("$wine64" winepath.exe -w "$x86_ocx")
 register_x64() { "$wine64" regsvr32.exe /s "$@" "$x64_path"; }
 register_x86() { "$wine32" regsvr32.exe /s "$@" "$x86_path"; }
-page_x64() { "$wine64" "$x64_host" --hidden "$page"; }
-page_x86() { "$wine32" "$x86_host" --hidden "$page"; }
+# page LOADER HOST: 0 when the page created a control, 1 when it found none
+# (the page exits 10 when its object is null), 2 when it failed otherwise.
+page() {
+  "$1" "$2" --hidden "$page"
+  case $? in
+    0) return 0 ;;
+    10) return 1 ;;
+    *) return 2 ;;
+  esac
+}
+page_x64() { page "$wine64" "$x64_host"; }
+page_x86() { page "$wine32" "$x86_host"; }
+key64() { reg_query "$wine64" "$@" >/dev/null; }
+key32() { reg_query "$wine32" "$@" >/dev/null; }
 
 # From a clean state, whatever an earlier run left.
 register_x64 /u >/dev/null 2>&1
 register_x86 /u >/dev/null 2>&1
 
-expect "x64 registered by the 64-bit regsvr32" register_x64
-expect "x86 registered by the 32-bit regsvr32" register_x86
-expect "a 64-bit page creates the x64 control" page_x64
-expect "a 32-bit page creates the x86 control" page_x86
-expect "the type library under win64 in the 64-bit view" "$wine64" reg query "$library\\win64"
-expect "the type library under win32 in the 32-bit view" "$wine32" reg query "$library\\win32"
+check "x64 registered by the 64-bit regsvr32" register_x64
+check "x86 registered by the 32-bit regsvr32" register_x86
+check "a 64-bit page creates the x64 control" page_x64
+check "a 32-bit page creates the x86 control" page_x86
+check "the type library under win64 in the 64-bit view" key64 "$library\\win64"
+check "the type library under win32 in the 32-bit view" key32 "$library\\win32"
 
-expect "x64 unregistered" register_x64 /u
-refuse "a 64-bit page no longer finds a control" page_x64
-expect "a 32-bit page still creates the x86 control" page_x86
-expect "the ProgID stays for x86" "$wine64" reg query "$progid"
-expect "the win32 type library stays" "$wine32" reg query "$library\\win32"
+check "x64 unregistered" register_x64 /u
+refuses "a 64-bit page no longer finds a control" page_x64
+check "a 32-bit page still creates the x86 control" page_x86
+check "the ProgID stays for x86" key64 "$progid"
+check "the win32 type library stays" key32 "$library\\win32"
 
-expect "x64 registered again" register_x64
-expect "x86 unregistered" register_x86 /u
-refuse "a 32-bit page no longer finds a control" page_x86
-expect "a 64-bit page still creates the x64 control" page_x64
-expect "the ProgID stays for x64" "$wine64" reg query "$progid"
-expect "the win64 type library stays" "$wine64" reg query "$library\\win64"
+check "x64 registered again" register_x64
+check "x86 unregistered" register_x86 /u
+refuses "a 32-bit page no longer finds a control" page_x86
+check "a 64-bit page still creates the x64 control" page_x64
+check "the ProgID stays for x64" key64 "$progid"
+check "the win64 type library stays" key64 "$library\\win64"
 
-expect "x64 unregistered again" register_x64 /u
-refuse "with neither registered, the ProgID is gone" "$wine64" reg query "$progid"
+check "x64 unregistered again" register_x64 /u
+refuses "with neither registered, the ProgID is gone" key64 "$progid"
 
-((failures == 0))
+((checks_failures == 0))
