@@ -11,5 +11,17 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# The Wine loader of this architecture, named: once the 32-bit Wine is
+# installed, plain `wine` is the 32-bit loader, which would start every x64
+# program through itself (slowly, where 32-bit programs run under
+# emulation). Every test command that runs a built program uses it.
+if(VELDORINCTL_MINGW_TRIPLE MATCHES "^x86_64")
+  set(VELDORINCTL_WINE /usr/lib/wine/wine64)
+else()
+  set(VELDORINCTL_WINE /usr/lib/wine/wine)
+endif()
+if(NOT EXISTS ${VELDORINCTL_WINE})
+  set(VELDORINCTL_WINE wine)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${VELDORINCTL_WINE})
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 UNICODE _UNICODE)

@@ -44,7 +44,7 @@ endfunction()
 function(veldorinctl_run_under_wine target config)
   veldorinctl_beside_fake_dlls(${target})
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
-    "${CMAKE_COMMAND};-E;env;WINEDLLOVERRIDES=setupapi,hid=n,b;TZ=Asia/Shanghai;VELDORINCTL_SIM_CONFIG=${config};wine")
+    "${CMAKE_COMMAND};-E;env;WINEDLLOVERRIDES=setupapi,hid=n,b;TZ=Asia/Shanghai;VELDORINCTL_SIM_CONFIG=${config};${VELDORINCTL_WINE}")
 endfunction()
 
 # veldorinctl_add_wine_tests(<target> <config file>): every GoogleTest test of
