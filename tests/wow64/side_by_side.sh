@@ -35,15 +35,21 @@ x64_path=$("$wine64" winepath.exe -w "$x64_ocx")
 x86_path=$("$wine64" winepath.exe -w "$x86_ocx")
 register_x64() { "$wine64" regsvr32.exe /s "$@" "$x64_path"; }
 register_x86() { "$wine32" regsvr32.exe /s "$@" "$x86_path"; }
-# page LOADER HOST: 0 when the page created a control, 1 when it found none
-# (the page exits 10 when its object is null), 2 when it failed otherwise.
+# page LOADER HOST: 0 when the page created a control; 1 when no control of
+# that class is registered for the architecture (COM's "class not
+# registered", which makes pagehost refuse to load the page, or a page that
+# runs and finds its object null); 2 when it failed otherwise.
 page() {
-  "$1" "$2" --hidden "$page"
-  case $? in
+  local output status
+  output=$("$1" "$2" --hidden "$page" 2>&1)
+  status=$?
+  printf '%s\n' "$output"
+  case $status in
     0) return 0 ;;
     10) return 1 ;;
-    *) return 2 ;;
+    4) grep -q 'could not be created (0x80040154)' <<<"$output" && return 1 ;;
   esac
+  return 2
 }
 page_x64() { page "$wine64" "$x64_host"; }
 page_x86() { page "$wine32" "$x86_host"; }
