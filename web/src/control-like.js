@@ -4,7 +4,7 @@
 // attachEvent("DevCallAsyncBack", fn) calls fn(backData).
 import { CaResult } from "./download-ca.js";
 import { x509Sn, x509ValidDate } from "./x509.js";
-import { ASYNC_EVENT, openReader } from "./reader-connection.js";
+import { ASYNC_EVENT, asyncBackEvent, openReader } from "./reader-connection.js";
 import { toInt32 } from "./text.js";
 
 class ControlLike extends EventTarget {
@@ -86,7 +86,7 @@ class ControlLike extends EventTarget {
   }
 
   #fire(backData) {
-    this.dispatchEvent(new CustomEvent(ASYNC_EVENT, { detail: backData }));
+    this.dispatchEvent(asyncBackEvent(backData));
     // A handler that fails does not keep the others from the event.
     for (const handler of [...this.#handlers]) {
       try {

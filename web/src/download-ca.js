@@ -30,8 +30,10 @@ function command(p2, block) {
 }
 
 // "accepted", "refused", "malformed" or "lost".
-async function answerOf(link) {
-  const { complete, bytes } = await readMessage(link, ANSWER_AREA);
+async function answerOf(link, afterAnswer) {
+  const answer = await readMessage(link, ANSWER_AREA);
+  await afterAnswer(answer);
+  const { complete, bytes } = answer;
   if (!complete) return "lost";
   if (bytes.length !== 2) return "malformed";
   return bytes[0] === 0x90 && bytes[1] === 0x00 ? "accepted" : "refused";
@@ -41,30 +43,32 @@ async function answerOf(link) {
  * Sends `certificate` (a Uint8Array) with variant `variant` (1 or 2) over
  * the link and gives a CaResult code. Certificates of 0 bytes or of more
  * than MAX_CA_LENGTH bytes are refused with SEND_FAILED before anything is
- * sent. `beforeCommand`, when given, runs before each block is sent.
+ * sent. `beforeCommand()`, when given, runs (and is awaited) before each
+ * block is sent, `afterAnswer(answer)` after each answer was read, with
+ * what readMessage gave.
  */
-export async function downloadCA(link, variant, certificate, beforeCommand = () => {}) {
+export async function downloadCA(link, variant, certificate, { beforeCommand = () => {}, afterAnswer = () => {} } = {}) {
   if (variant !== 1 && variant !== 2) return CaResult.BAD_VARIANT;
   const length = certificate.length;
   if (length === 0 || length > MAX_CA_LENGTH) return CaResult.SEND_FAILED;
   const flag = variant - 1;
   const blocks = Math.ceil(length / CA_BLOCK_SIZE);
-  const send = (p2, block) => {
-    beforeCommand();
+  const send = async (p2, block) => {
+    await beforeCommand();
     return writeMessage(link, command(p2, block));
   };
 
   for (let i = 0; i + 1 < blocks; i++) {
     const block = certificate.subarray(i * CA_BLOCK_SIZE, (i + 1) * CA_BLOCK_SIZE);
     if (!(await send(((i << 2) | flag) & 0xff, block))) return CaResult.SEND_FAILED;
-    const answer = await answerOf(link);
+    const answer = await answerOf(link, afterAnswer);
     if (answer === "lost") return CaResult.RECEIVE_FAILED;
     if (answer !== "accepted") return CaResult.BAD_ANSWER;
   }
 
   const last = certificate.subarray((blocks - 1) * CA_BLOCK_SIZE);
   if (!(await send((LAST_BLOCK_NUMBER << 2) | flag, last))) return CaResult.SEND_FAILED;
-  switch (await answerOf(link)) {
+  switch (await answerOf(link, afterAnswer)) {
     case "accepted": return CaResult.LOADED;
     case "refused": return CaResult.REFUSED;
     case "lost": return CaResult.RECEIVE_FAILED;

@@ -73,8 +73,10 @@ const isMiddle = (control) => (control & (MIDDLE_REPORT | LAST_REPORT)) === MIDD
  * Waits for one message of at most `capacity` bytes. Reports that cannot
  * start a message (middle or last) are skipped.
  *
- * Returns { complete, bytes }: complete once the message's last report has
- * arrived; when a read fails, bytes holds what was collected so far. An
+ * Returns { complete, ended, bytes }: complete once the message's last
+ * report has arrived and the message was taken; ended once its last report
+ * was read, taken or refused (the reader owes nothing more); when a read
+ * fails, bytes holds what was collected so far. An
  * answer that does not fit `capacity`, or a report claiming more payload
  * than a report holds, is read on to its last report (so the next exchange
  * starts in step with the reader) and refused: not complete, no bytes. A
@@ -87,8 +89,9 @@ export async function readMessage(link, capacity) {
   let count = 0;
   let spoiled = false;
   let reportsLeft = Math.floor(MAX_MESSAGE_BYTES / payload) + 2;
-  const result = (complete) => ({
-    complete: complete && !spoiled,
+  const result = (ended) => ({
+    complete: ended && !spoiled,
+    ended,
     bytes: spoiled ? new Uint8Array(0) : buffer.slice(0, count),
   });
   // Stored one after another: a short report before the last leaves no gap.
@@ -121,4 +124,18 @@ export async function readMessage(link, capacity) {
     store(current);
   } while (isMiddle(current[CONTROL]));
   return result(true);
+}
+
+/**
+ * Reads reports up to one that ends a message (a last report), dropping
+ * them: the rest of an answer nobody waits for. False when a read fails
+ * before.
+ */
+export async function skipToEndOfMessage(link) {
+  for (;;) {
+    let report = link.readReport();
+    if (typeof report?.then === "function") report = await report;
+    if (!report) return false;
+    if (report[CONTROL] & LAST_REPORT) return true;
+  }
 }

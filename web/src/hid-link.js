@@ -24,7 +24,7 @@ export function reportLengthOf(device) {
 
 export class HidReportLink {
   #device;
-  #queue = [];
+  #queue = []; // { report, at }: at, performance.now() when it arrived
   #waiter = null;
   #closed = false;
   #deadline = Infinity; // performance.now() by which the current exchange must be done
@@ -54,12 +54,21 @@ export class HidReportLink {
       return;
     }
     if (this.#queue.length === QUEUED_REPORTS) this.#queue.shift();
-    this.#queue.push(report);
+    this.#queue.push({ report, at: performance.now() });
   }
 
   /** Starts an exchange that must be done within `timeoutMs` (0: no limit). */
   startExchange(timeoutMs) {
     this.#deadline = timeoutMs > 0 ? performance.now() + timeoutMs : Infinity;
+  }
+
+  /** performance.now() by which reads and writes must be done (Infinity: no limit). */
+  get deadline() {
+    return this.#deadline;
+  }
+
+  set deadline(time) {
+    this.#deadline = time;
   }
 
   // A Promise of `fallback` once the deadline has passed, and how to stop
@@ -75,6 +84,12 @@ export class HidReportLink {
   /** Drops input reports that arrived before a command: they answer nothing sent now. */
   discardQueued() {
     this.#queue.length = 0;
+  }
+
+  /** Drops the queued input reports that arrived before `time` (performance.now()). */
+  dropArrivedBefore(time) {
+    const kept = this.#queue.findIndex((entry) => entry.at >= time);
+    this.#queue.splice(0, kept < 0 ? this.#queue.length : kept);
   }
 
   /** Sends one report (without its id) as report 0. */
@@ -93,7 +108,7 @@ export class HidReportLink {
    * once when one is waiting, else a Promise of it.
    */
   readReport() {
-    if (this.#queue.length) return this.#queue.shift();
+    if (this.#queue.length) return this.#queue.shift().report;
     if (this.#closed || performance.now() >= this.#deadline) return Promise.resolve(null);
     const report = new Promise((resolve) => {
       this.#waiter = resolve;
@@ -107,12 +122,15 @@ export class HidReportLink {
     });
   }
 
-  /** Ends a pending read with null; later reads and writes fail at once. */
+  /**
+   * Ends a pending read with null; later writes fail at once, and later
+   * reads once the reports that had arrived are read (an unplugged reader's
+   * answer is what arrived).
+   */
   close() {
     if (this.#closed) return;
     this.#closed = true;
     this.#device.removeEventListener("inputreport", this.#onInput);
-    this.#queue.length = 0;
     if (this.#waiter) {
       const resolve = this.#waiter;
       this.#waiter = null;

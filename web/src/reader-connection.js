@@ -4,6 +4,8 @@ import { decode, decodeWhole, encode } from "./base64.js";
 import { CaResult, downloadCA } from "./download-ca.js";
 import { isReaderReportLength, readMessage, writeMessage } from "./framing.js";
 import { HidReportLink, reportLengthOf } from "./hid-link.js";
+import { defaultSharing, sharedReaderName } from "./reader-sharing.js";
+import { inReaderTurn } from "./reader-turn.js";
 import { toInt32, toText } from "./text.js";
 
 /** The reader identities, in the order they are tried. */
@@ -23,6 +25,19 @@ export const MAX_OUTSTANDING_ASYNC_CALLS = 1024;
 
 export const ASYNC_EVENT = "DevCallAsyncBack";
 
+// CustomEvent where the platform has it (every browser; node from 19 on).
+const DetailEvent = globalThis.CustomEvent ?? class extends Event {
+  constructor(type, { detail = null, ...options } = {}) {
+    super(type, options);
+    this.detail = detail;
+  }
+};
+
+/** The DevCallAsyncBack event carrying `backData`. */
+export function asyncBackEvent(backData) {
+  return new DetailEvent(ASYNC_EVENT, { detail: backData });
+}
+
 let lastHandle = 0;
 function nextHandle() {
   lastHandle = (lastHandle + 1) | 0 || 1; // never 0: 0 means "no reader"
@@ -34,23 +49,33 @@ export class ReaderConnection extends EventTarget {
   #hid;
   #link;
   #closed = false;
+  #unplugged = false;
+  #closing = new AbortController(); // ends a wait for the reader's turn
+  #sharing;
+  #sharedName;
   #tail = Promise.resolve(); // the last exchange queued: one at a time, in call order
   #outstanding = 0; // asynchronous calls not yet answered
   #timeoutMs;
   #onDisconnect = (event) => {
-    if (event.device === this.#device) this.close();
+    if (event.device !== this.#device) return;
+    this.#unplugged = true;
+    this.close();
   };
 
   /**
    * Use openReader(). `device` is open; `reportLen` a reader's report length;
-   * each exchange must be done within `timeoutMs` (0: no limit).
+   * each exchange must be done within `timeoutMs` (0: no limit), the wait
+   * for the reader's turn included; `sharing` ({ locks, marks }) is where
+   * the tabs of the origin take turns on the reader.
    */
-  constructor(device, reportLen, hid, timeoutMs = 0) {
+  constructor(device, reportLen, hid, { timeoutMs = 0, sharing = defaultSharing() } = {}) {
     super();
     this.#timeoutMs = timeoutMs;
     this.#device = device;
     this.#hid = hid;
     this.#link = new HidReportLink(device, reportLen);
+    this.#sharing = sharing;
+    this.#sharedName = sharedReaderName(device);
     this.handle = nextHandle();
     hid?.addEventListener?.("disconnect", this.#onDisconnect);
   }
@@ -69,35 +94,49 @@ export class ReaderConnection extends EventTarget {
   }
 
   // Runs `exchange` after every exchange queued before it; `ifClosed` is the
-  // result for a connection closed before it starts (and, with
-  // `emptyOnClose`, during it: an answer cut short by closing is no answer).
+  // result for a connection closed before it starts and, with
+  // `emptyOnClose`, for one closed by the page during it (an answer cut
+  // short by closing is no answer; cut short by unplugging, what arrived is).
   #inTurn(exchange, ifClosed, emptyOnClose = true) {
     const run = this.#tail.then(async () => {
       if (this.#closed) return ifClosed;
       const result = await exchange();
-      return this.#closed && emptyOnClose ? ifClosed : result;
+      return this.#closed && emptyOnClose && !this.#unplugged ? ifClosed : result;
     });
     this.#tail = run.catch(() => {});
     return run;
   }
 
-  // Reports that came before a command answer nothing sent now; each
-  // command and its answer get the time limit afresh.
-  #beforeCommand() {
-    this.#link.discardQueued();
+  // Runs `exchange(turn)` in the reader's turn among the tabs of the origin
+  // (reader-turn.js), within the time limit, which starts now. Without the
+  // turn, nothing is sent: `ifClosed` when the connection was closed (or the
+  // reader unplugged) while waiting for it, `ifTimedOut` when it did not
+  // come in time.
+  async #inReaderTurn(exchange, { ifClosed, ifTimedOut }) {
     this.#link.startExchange(this.#timeoutMs);
+    const turn = await inReaderTurn(
+      { sharing: this.#sharing, name: this.#sharedName, link: this.#link, signal: this.#closing.signal },
+      exchange,
+    );
+    if (turn.given) return turn.result;
+    return this.#closed ? ifClosed : ifTimedOut;
   }
 
   #exchange(text) {
     return this.#inTurn(async () => {
       const command = decode(text, MESSAGE_BUFFER_SIZE);
       if (!command || command.length === 0) return "";
-      this.#beforeCommand();
-      if (!(await writeMessage(this.#link, command))) return "";
-      // Complete or not (a failed read, one not done in time), what arrived
-      // is the answer; a refused one is empty.
-      const { bytes } = await readMessage(this.#link, MESSAGE_BUFFER_SIZE);
-      return encode(bytes);
+      return this.#inReaderTurn(async (turn) => {
+        await turn.commandSent();
+        // Reports that came before the command answer nothing sent now.
+        this.#link.discardQueued();
+        if (!(await writeMessage(turn.link, command))) return "";
+        // Complete or not (a failed read, one not done in time), what arrived
+        // is the answer; a refused one is empty.
+        const answer = await readMessage(turn.link, MESSAGE_BUFFER_SIZE);
+        await turn.answerRead(answer);
+        return encode(answer.bytes);
+      }, { ifClosed: "", ifTimedOut: "" });
     }, "");
   }
 
@@ -125,7 +164,7 @@ export class ReaderConnection extends EventTarget {
     const answer = refused ? this.#inTurn(async () => "", "") : this.#exchange(text);
     return answer.then((backData) => {
       this.#outstanding--;
-      this.dispatchEvent(new CustomEvent(ASYNC_EVENT, { detail: backData }));
+      this.dispatchEvent(asyncBackEvent(backData));
       return backData;
     });
   }
@@ -141,17 +180,27 @@ export class ReaderConnection extends EventTarget {
     if (flag !== 1 && flag !== 2) return CaResult.BAD_VARIANT;
     const certificate = decodeWhole(toText(certBase64), MESSAGE_BUFFER_SIZE);
     if (!certificate || certificate.length === 0) return CaResult.SEND_FAILED;
-    return this.#inTurn(
-      () => downloadCA(this.#link, flag, certificate, () => this.#beforeCommand()),
-      CaResult.SEND_FAILED,
-      false, // a download cut short tells where: a block not sent, or not answered
-    );
+    return this.#inTurn(() => this.#inReaderTurn((turn) => {
+      let blocks = 0;
+      return downloadCA(turn.link, flag, certificate, {
+        beforeCommand: async () => {
+          // The first block shares its time limit with the wait for the turn.
+          if (blocks++ > 0) this.#link.startExchange(this.#timeoutMs);
+          await turn.commandSent();
+          this.#link.discardQueued();
+        },
+        afterAnswer: (answer) => turn.answerRead(answer),
+      });
+    }, { ifClosed: CaResult.SEND_FAILED, ifTimedOut: CaResult.RECEIVE_FAILED }),
+    CaResult.SEND_FAILED,
+    false); // a download cut short tells where: a block not sent, or not answered
   }
 
   /** Ends pending calls with "" and closes the device. */
   async close() {
     if (this.#closed) return;
     this.#closed = true;
+    this.#closing.abort();
     this.#link.close();
     this.#hid?.removeEventListener?.("disconnect", this.#onDisconnect);
     try {
@@ -177,7 +226,7 @@ async function connect(device, hid, timeoutMs) {
     await device.close().catch(() => {});
     return null; // a device the framing cannot speak to is no reader
   }
-  return new ReaderConnection(device, reportLen, hid, timeoutMs);
+  return new ReaderConnection(device, reportLen, hid, { timeoutMs });
 }
 
 async function connectFirst(devices, hid, timeoutMs) {

@@ -5,93 +5,125 @@
 // behaviour are documented in tools/fakehid/veldorinsim.h. Here an endless
 // answer ends at the next command or when the reader is closed.
 //
-// Each opening starts the behaviour afresh; a reader that unplugs stays gone.
+// One reader (SimulatedReaderCore) may be open through several handles
+// (SimulatedReader, the HIDDevice a page sees), as a real one may be open in
+// several pages: every input report goes to every open handle, and the
+// output reports of all handles feed the one reader. A message whose
+// reports came through two handles is recorded as a violation.
+//
+// The behaviour starts afresh when the first handle opens the reader; a
+// reader that unplugs stays gone.
 
 import { frameMessage, makeReport, makeResponder, parseReaderLine, patternBytes } from "./simulated-behaviours.js";
 
 export { frameMessage, makeReport, parseReaderLine, patternBytes };
+export { connectSharedReader } from "./simulated-shared-reader.js";
 
 const PAYLOAD_OFFSET = 2;
+const FIRST = 0x00;
+const MIDDLE = 0x40;
+const LAST = 0x80;
+const POSITION = 0xc0;
 
 function notAllowed(message) {
   return typeof DOMException === "function" ? new DOMException(message, "NotAllowedError") : new Error(message);
 }
 
+let readersMade = 0;
+
 /**
- * A simulated reader that looks to a page like a HIDDevice: vendorId,
- * productId, productName, collections, opened, open(), close(), forget(),
- * sendReport() and "inputreport" events. `received` lists the command
- * messages it took (Uint8Arrays), `problems` what its CA reader found wrong.
+ * The reader itself: takes the output reports of every handle, answers by
+ * its behaviour, and sends each input report to every open handle.
+ * `received` lists the command messages it took (Uint8Arrays), `problems`
+ * what its CA reader found wrong, `violations` the messages that mixed the
+ * reports of two handles. `name` tells readers apart (a product name of its
+ * own, so that two simulated readers never look like two of one model).
  */
-export class SimulatedReader extends EventTarget {
+export class SimulatedReaderCore {
   #description;
   #responder = null;
-  #assembledMessage = null; // the message being received, or null between messages
+  #assembling = null; // { from, bytes } while a message is being received
   #endless = null;
   #timers = new Set();
   #gone = false;
-  #onUnplug;
+  #open = new Set(); // handles that have the reader open
+  #handles = new Set();
+  received = [];
+  problems = [];
+  violations = [];
 
-  constructor(description, onUnplug = () => {}) {
-    super();
+  constructor(description, name = `Simulated card reader ${++readersMade}`) {
     this.#description = typeof description === "string" ? parseReaderLine(description) : description;
-    const { vendorId, productId, reportLength } = this.#description;
-    this.vendorId = vendorId;
-    this.productId = productId;
-    this.productName = "Simulated card reader";
-    this.opened = false;
-    this.received = [];
-    this.problems = [];
-    this.#onUnplug = onUnplug;
-    // One vendor-defined collection whose reports are reportLength - 1 bytes
-    // (the report id is not part of them).
-    const reports = [{ reportId: 0, items: [{ reportSize: 8, reportCount: Math.max(reportLength - 1, 0) }] }];
-    this.collections = reportLength > 0
-      ? [{ usagePage: 0xff00, usage: 1, inputReports: reports, outputReports: reports, featureReports: [] }]
-      : [];
+    this.productName = name;
   }
 
-  get reportLength() {
-    return this.#description.reportLength;
+  get description() {
+    return this.#description;
   }
 
   get gone() {
     return this.#gone;
   }
 
-  async open() {
+  /** A handle that may open the reader; told of input reports and of unplugging. */
+  attach(handle) {
+    this.#handles.add(handle);
+  }
+
+  open(handle) {
     if (this.#gone || this.#description.unopenable) throw notAllowed("Failed to open the device.");
-    if (this.opened) return;
-    this.opened = true;
-    this.problems = [];
-    this.#responder = makeResponder(this.#description.behaviour, this.problems);
-    this.#assembledMessage = null;
+    if (this.#open.size === 0) {
+      this.problems = [];
+      this.#responder = makeResponder(this.#description.behaviour, this.problems);
+      this.#assembling = null;
+    }
+    this.#open.add(handle);
   }
 
-  async close() {
-    this.opened = false;
-    this.#stopAnswering();
+  close(handle) {
+    this.#open.delete(handle);
+    if (this.#open.size === 0) this.#stopAnswering();
   }
 
-  async forget() {
-    await this.close();
+  /** One output report (without its id) from `handle`. */
+  take(handle, data) {
+    this.#endless = null; // a new command ends an endless answer
+    const control = data[0];
+    const count = Math.min(control & 0x3f, data.length - 1);
+    const position = control & POSITION;
+    if (position === FIRST) {
+      if (this.#assembling && this.#assembling.from !== handle) this.#violation("a message was cut off by another handle's");
+      this.#assembling = { from: handle, bytes: [] };
+    } else if (!this.#assembling) {
+      return; // a stray report outside any message
+    } else if (this.#assembling.from !== handle) {
+      this.#violation("a message took reports from two handles");
+      this.#assembling.from = handle;
+    }
+    this.#assembling.bytes.push(...data.subarray(1, 1 + count));
+    if (position !== LAST) return;
+    const command = Uint8Array.from(this.#assembling.bytes);
+    this.#assembling = null;
+    this.received.push(command);
+    this.#reply(this.#responder(command, this.#description.reportLength));
   }
 
-  async sendReport(reportId, data) {
-    if (!this.opened || this.#gone) throw notAllowed("Failed to write the report.");
-    const bytes = data instanceof ArrayBuffer ? new Uint8Array(data)
-      : new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
-    if (reportId !== 0 || bytes.length !== this.reportLength - 1) throw new TypeError("wrong report size");
-    this.#take(bytes);
+  /** What the reader recorded so far: { received, problems, violations }. */
+  findings() {
+    return { received: [...this.received], problems: [...this.problems], violations: [...this.violations] };
   }
 
-  /** The reader disappears: its pending answers stop and the HID object says "disconnect". */
+  /** The reader disappears: its pending answers stop and every handle is told. */
   unplug() {
     if (this.#gone) return;
     this.#gone = true;
-    this.opened = false;
+    this.#open.clear();
     this.#stopAnswering();
-    this.#onUnplug(this);
+    for (const handle of this.#handles) handle.unplugged();
+  }
+
+  #violation(what) {
+    this.violations.push(`message ${this.received.length + 1}: ${what}`);
   }
 
   #stopAnswering() {
@@ -100,20 +132,12 @@ export class SimulatedReader extends EventTarget {
     this.#endless = null;
   }
 
-  // One output report (without its id): put together the command message.
-  #take(data) {
-    this.#endless = null; // a new command ends an endless answer
-    const control = data[0];
-    const count = Math.min(control & 0x3f, data.length - 1);
-    const first = (control & 0xc0) === 0;
-    if (first) this.#assembledMessage = [];
-    else if (!this.#assembledMessage) return; // a stray report outside any message
-    this.#assembledMessage.push(...data.subarray(1, 1 + count));
-    if (first || (control & 0xc0) === 0x40) return;
-    const command = Uint8Array.from(this.#assembledMessage);
-    this.#assembledMessage = null;
-    this.received.push(command);
-    this.#reply(this.#responder(command, this.reportLength));
+  #later(delayMs, run) {
+    const timer = setTimeout(() => {
+      this.#timers.delete(timer);
+      if (this.#open.size) run();
+    }, delayMs);
+    this.#timers.add(timer);
   }
 
   #reply(reply) {
@@ -122,42 +146,132 @@ export class SimulatedReader extends EventTarget {
       if (reply.then === "unplug") this.unplug();
       if (reply.then === "endless") this.#sendEndless();
     };
-    if (!reply.delayMs) return send();
-    const timer = setTimeout(() => {
-      this.#timers.delete(timer);
-      if (this.opened) send();
-    }, reply.delayMs);
-    this.#timers.add(timer);
+    if (reply.delayMs) this.#later(reply.delayMs, send);
+    else send();
   }
 
   // Middle reports, a batch at a time so the page keeps running, until the
   // next command, closing or unplugging (or far past any host's patience).
   #sendEndless() {
-    const payload = this.reportLength - PAYLOAD_OFFSET;
-    const middle = makeReport(this.reportLength, 0x40 | payload, patternBytes(payload));
+    const reportLength = this.#description.reportLength;
+    const payload = reportLength - PAYLOAD_OFFSET;
+    const middle = makeReport(reportLength, MIDDLE | payload, patternBytes(payload));
     const run = { left: 200000 };
     this.#endless = run;
     const batch = () => {
-      if (this.#endless !== run || !this.opened) return;
+      if (this.#endless !== run) return;
       for (let i = 0; i < 64 && run.left > 0; i++, run.left--) this.#dispatch(middle);
-      if (run.left > 0) {
-        const timer = setTimeout(() => {
-          this.#timers.delete(timer);
-          batch();
-        }, 0);
-        this.#timers.add(timer);
-      }
+      if (run.left > 0) this.#later(0, batch);
     };
     batch();
   }
 
   #dispatch(report) {
+    for (const handle of [...this.#open]) handle.deliver(report);
+  }
+}
+
+/**
+ * A handle on a simulated reader that looks to a page like a HIDDevice:
+ * vendorId, productId, productName, collections, opened, open(), close(),
+ * forget(), sendReport() and "inputreport" events. Made from a reader line
+ * (a reader of its own) or from a reader that other handles share.
+ * `received`, `problems` and `violations` are the reader's.
+ */
+export class SimulatedReader extends EventTarget {
+  #core;
+  #onUnplug;
+
+  constructor(lineOrCore, onUnplug = () => {}) {
+    super();
+    this.#core = typeof lineOrCore?.attach === "function" ? lineOrCore : new SimulatedReaderCore(lineOrCore);
+    const { vendorId, productId, reportLength } = this.#core.description;
+    this.vendorId = vendorId;
+    this.productId = productId;
+    this.productName = this.#core.productName;
+    this.opened = false;
+    this.#onUnplug = onUnplug;
+    // One vendor-defined collection whose reports are reportLength - 1 bytes
+    // (the report id is not part of them).
+    const reports = [{ reportId: 0, items: [{ reportSize: 8, reportCount: Math.max(reportLength - 1, 0) }] }];
+    this.collections = reportLength > 0
+      ? [{ usagePage: 0xff00, usage: 1, inputReports: reports, outputReports: reports, featureReports: [] }]
+      : [];
+    this.#core.attach(this);
+  }
+
+  /** The reader behind this handle. */
+  get core() {
+    return this.#core;
+  }
+
+  get reportLength() {
+    return this.#core.description.reportLength;
+  }
+
+  get gone() {
+    return this.#core.gone;
+  }
+
+  get received() {
+    return this.#core.received;
+  }
+
+  get problems() {
+    return this.#core.problems;
+  }
+
+  get violations() {
+    return this.#core.violations;
+  }
+
+  /** What the reader recorded: { received, problems, violations }. */
+  async findings() {
+    return this.#core.findings();
+  }
+
+  async open() {
+    if (this.opened && !this.gone) return;
+    await this.#core.open(this);
+    this.opened = true;
+  }
+
+  async close() {
+    this.opened = false;
+    await this.#core.close(this);
+  }
+
+  async forget() {
+    await this.close();
+  }
+
+  async sendReport(reportId, data) {
+    if (!this.opened || this.gone) throw notAllowed("Failed to write the report.");
+    const bytes = data instanceof ArrayBuffer ? new Uint8Array(data)
+      : new Uint8Array(data.buffer, data.byteOffset, data.byteLength);
+    if (reportId !== 0 || bytes.length !== this.reportLength - 1) throw new TypeError("wrong report size");
+    await this.#core.take(this, bytes.slice());
+  }
+
+  /** The reader disappears, for every handle on it. */
+  unplug() {
+    this.#core.unplug();
+  }
+
+  /** From the reader: an input report (with its id) for this handle. */
+  deliver(report) {
     if (!this.opened) return;
     const event = new Event("inputreport");
     event.device = this;
     event.reportId = report[0];
     event.data = new DataView(report.buffer.slice(report.byteOffset + 1, report.byteOffset + report.length));
     this.dispatchEvent(event);
+  }
+
+  /** From the reader: it is gone. */
+  unplugged() {
+    this.opened = false;
+    this.#onUnplug(this);
   }
 }
 
@@ -181,16 +295,22 @@ export class SimulatedHid extends EventTarget {
     return hid;
   }
 
-  /** Attaches a reader (a line or a parsed description); granted unless told. */
-  attach(description, { granted = true } = {}) {
-    const reader = new SimulatedReader(description, (gone) => this.#unplugged(gone));
-    reader.granted = granted;
-    this.readers.push(reader);
-    this.dispatchEvent(Object.assign(new Event("connect"), { device: reader }));
-    return reader;
+  /**
+   * Attaches a reader: a line or a parsed description (a reader of its
+   * own), or a reader that other SimulatedHids (other pages) attach too (a
+   * SimulatedReaderCore, or the page's end of a shared one). Granted unless
+   * told.
+   */
+  attach(reader, { granted = true } = {}) {
+    const handle = new SimulatedReader(reader, (gone) => this.#unplugged(gone));
+    handle.granted = granted;
+    this.readers.push(handle);
+    this.dispatchEvent(Object.assign(new Event("connect"), { device: handle }));
+    return handle;
   }
 
   #unplugged(reader) {
+    if (!this.readers.includes(reader)) return;
     this.readers = this.readers.filter((r) => r !== reader);
     this.dispatchEvent(Object.assign(new Event("disconnect"), { device: reader }));
   }

@@ -44,7 +44,7 @@ test("every download sends the control's blocks and gives its result code", asyn
     const answers = c.answers.flatMap((answer) => frame(fromHex(answer), 65));
     const link = new ScriptedLink(65, answers, { failWritesAfter: c.failWritesAfter });
     let commands = 0;
-    const result = await downloadCA(link, c.variant, patternBytes(c.length), () => commands++);
+    const result = await downloadCA(link, c.variant, patternBytes(c.length), { beforeCommand: () => commands++ });
     const what = `${c.name}: variant ${c.variant}, ${c.length} bytes`;
     assert.equal(result, c.result, what);
     assert.equal(link.written.length, c.reportsWritten, what);
