@@ -1,11 +1,13 @@
 // The control's own names over the library, so that a page written for the
 // control moves by adding `await`: DevOpen, DevClose, DevCall, DevCallAsync,
 // LoadCA, GetX509ValidDate and GetX509Sn each return a Promise, and
-// attachEvent("DevCallAsyncBack", fn) calls fn(backData).
+// attachEvent("DevCallAsyncBack", fn) calls fn(backData). Arguments are
+// taken as the control takes them (script-arguments.js): a call the control
+// refuses with a script error is rejected with that error.
 import { CaResult } from "./download-ca.js";
 import { x509Sn, x509ValidDate } from "./x509.js";
 import { ASYNC_EVENT, asyncBackEvent, openReader } from "./reader-connection.js";
-import { toInt32 } from "./text.js";
+import { expectArguments, scriptInt32, scriptText } from "./script-arguments.js";
 
 class ControlLike extends EventTarget {
   #options;
@@ -25,6 +27,7 @@ class ControlLike extends EventTarget {
 
   /** Opens the reader (closing one that was open); its handle, or 0. */
   async DevOpen() {
+    expectArguments(arguments, 0, "DevOpen");
     const previous = this.#connection;
     this.#connection = null;
     await previous?.close();
@@ -35,16 +38,20 @@ class ControlLike extends EventTarget {
 
   /** Closes the open reader when `hDev` is its handle; other values close nothing. */
   async DevClose(hDev) {
+    expectArguments(arguments, 1, "DevClose");
+    const handle = scriptInt32(hDev);
     const connection = this.#connection;
-    if (!connection || toInt32(hDev) !== connection.handle) return;
+    if (!connection || handle !== connection.handle) return;
     this.#connection = null;
     await connection.close();
   }
 
   /** The reader's answer (Base64) to the command (Base64); "" without a reader. */
   async DevCall(cmd) {
+    expectArguments(arguments, 1, "DevCall");
+    const text = scriptText(cmd);
     const connection = this.#open();
-    return connection ? connection.call(cmd) : "";
+    return connection ? connection.call(text) : "";
   }
 
   /**
@@ -52,25 +59,31 @@ class ControlLike extends EventTarget {
    * comes as the DevCallAsyncBack event, in call order.
    */
   async DevCallAsync(cmd) {
+    expectArguments(arguments, 1, "DevCallAsync");
+    const text = scriptText(cmd);
     const connection = this.#open();
-    const answer = connection ? connection.callAsync(cmd) : Promise.resolve("");
+    const answer = connection ? connection.callAsync(text) : Promise.resolve("");
     this.#events = this.#events.then(() => answer).then((backData) => this.#fire(backData));
   }
 
   /** The CA download's result code (see ReaderConnection.loadCA); 177 without a reader. */
   async LoadCA(nFlag, b64CAData) {
-    const flag = toInt32(nFlag);
+    expectArguments(arguments, 2, "LoadCA");
+    const flag = scriptInt32(nFlag);
+    const text = scriptText(b64CAData);
     if (flag !== 1 && flag !== 2) return CaResult.BAD_VARIANT;
     const connection = this.#open();
-    return connection ? connection.loadCA(b64CAData, flag) : CaResult.SEND_FAILED;
+    return connection ? connection.loadCA(text, flag) : CaResult.SEND_FAILED;
   }
 
   async GetX509ValidDate(b64CAData) {
-    return x509ValidDate(b64CAData);
+    expectArguments(arguments, 1, "GetX509ValidDate");
+    return x509ValidDate(scriptText(b64CAData));
   }
 
   async GetX509Sn(b64CAData) {
-    return x509Sn(b64CAData);
+    expectArguments(arguments, 1, "GetX509Sn");
+    return x509Sn(scriptText(b64CAData));
   }
 
   /** IE's way of handling a control's event; only DevCallAsyncBack exists. */

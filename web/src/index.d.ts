@@ -88,21 +88,39 @@ export function x509ValidDate(certBase64: string | null | undefined): string | n
 /** The serial number's octets, least significant first, as Base64; null when the text is no certificate. */
 export function x509Sn(certBase64: string | null | undefined): string | null;
 
-/** The control's methods and event, each method returning a Promise. */
+/**
+ * Text as the control takes it: undefined is empty text, a number its text
+ * form. null is refused (the Promise is rejected with a TypeError whose
+ * `number` is 0x80020005, the control's type mismatch).
+ */
+export type ScriptText = string | number | undefined;
+/** A 32-bit integer as the control takes it: undefined is 0, text is read as a number, halves round to even. */
+export type ScriptInteger = number | string | undefined;
+
+/**
+ * The control's methods and event, each method returning a Promise. A call
+ * the control refuses with a script error (null, a wrong number of
+ * arguments, an integer beyond 32 bits) is rejected with that error.
+ */
 export interface ControlLike {
   DevOpen(): Promise<number>;
-  DevClose(hDev: number): Promise<void>;
-  DevCall(cmd: string | null | undefined): Promise<string>;
-  DevCallAsync(cmd: string | null | undefined): Promise<void>;
-  LoadCA(nFlag: number, b64CAData: string | null | undefined): Promise<CaResultCode>;
-  GetX509ValidDate(b64CAData: string | null | undefined): Promise<string | null>;
-  GetX509Sn(b64CAData: string | null | undefined): Promise<string | null>;
+  DevClose(hDev: ScriptInteger): Promise<void>;
+  DevCall(cmd: ScriptText): Promise<string>;
+  DevCallAsync(cmd: ScriptText): Promise<void>;
+  LoadCA(nFlag: ScriptInteger, b64CAData: ScriptText): Promise<CaResultCode>;
+  GetX509ValidDate(b64CAData: ScriptText): Promise<string | null>;
+  GetX509Sn(b64CAData: ScriptText): Promise<string | null>;
+  /** IE's way to handle the control's event (the only one it fires); true when taken. */
   attachEvent(name: "DevCallAsyncBack", handler: (backData: string) => void): boolean;
   detachEvent(name: "DevCallAsyncBack", handler: (backData: string) => void): void;
 }
 
-/** The control's methods and event over WebHID. */
+/** The control's methods and event over WebHID; also an EventTarget of DevCallAsyncBack events. */
 export function createControlLike(options?: OpenOptions): ControlLike & EventTarget;
 
-/** The ActiveX control `element` in IE mode (methods as Promises), the library elsewhere. */
+/**
+ * The ActiveX control `element` in IE mode (methods as Promises), the
+ * library elsewhere. Not an EventTarget in IE mode: bind the event with
+ * attachEvent, which both take.
+ */
 export function pickControl(element: unknown, options?: OpenOptions): ControlLike;

@@ -222,9 +222,49 @@ test("pickControl takes a live ActiveX control and the library elsewhere", { tim
   picked.attachEvent("DevCallAsyncBack", () => {});
   assert.deepEqual(calls, ["AQID", "DevCallAsyncBack"]);
 
+  assert.equal("addEventListener" in picked, false, "the control's events are no DOM events: attachEvent only");
+
   const library = pickControl({ tagName: "OBJECT" }, { hid: new SimulatedHid() });
   assert.equal(await library.DevOpen(), 0);
   assert.equal(pickControl(null, {}).constructor.name, "ControlLike");
+});
+
+test("the control-like object takes arguments as the control does: null and wrong counts are refused", { timeout: 20000 }, async () => {
+  const hid = new SimulatedHid();
+  const reader = hid.attach("155B 4612 65 echo then echo then ca 2");
+  const control = createControlLike({ hid });
+  const events = asyncAnswers(control);
+  const refusal = (promise) => promise.then(() => "accepted", (error) => `${error.name} ${(error.number >>> 0).toString(16)}`);
+  const mismatch = "TypeError 80020005";
+  const handle = await control.DevOpen();
+  assert.equal(await refusal(control.DevCall(null)), mismatch);
+  assert.equal(await refusal(control.DevCallAsync(null)), mismatch);
+  assert.equal(await refusal(control.GetX509ValidDate(null)), mismatch);
+  assert.equal(await refusal(control.LoadCA(1, null)), mismatch);
+  assert.equal(await refusal(control.LoadCA(null, "AQID")), mismatch);
+  assert.equal(await refusal(control.DevClose(null)), mismatch);
+  assert.equal(await refusal(control.DevClose("one")), mismatch);
+  assert.equal(await refusal(control.DevClose(2 ** 31)), "RangeError 8002000a");
+  assert.equal(await refusal(control.DevCall()), "TypeError 8002000e");
+  assert.equal(await refusal(control.DevCall("AQID", "BAUG")), "TypeError 8002000e");
+  assert.equal(await refusal(control.DevOpen(1)), "TypeError 8002000e");
+  assert.equal(reader.received.length, 0, "a refused call sends nothing");
+
+  assert.equal(await control.DevCall(undefined), "", "undefined is empty text");
+  assert.equal(await control.DevCall(1234), "1234", "a number is sent as its text");
+  await control.DevCallAsync(undefined);
+  assert.equal(await control.GetX509Sn(undefined), null);
+  assert.equal(await control.LoadCA(1, undefined), 177);
+  assert.equal(await control.LoadCA(undefined, "AQID"), 160, "undefined is 0");
+  assert.equal(await control.LoadCA(" 9 ", "AQID"), 160);
+  assert.equal(await control.LoadCA(0.5, "AQID"), 160, "halves round to even: 0");
+  await control.DevClose(undefined);
+  assert.equal(await control.DevCall("AQID"), "AQID", "DevClose(undefined) closes nothing");
+  assert.equal(await control.LoadCA(2.5, encode(patternBytes(200))), 0, "halves round to even: 2");
+  await control.DevClose(String(handle));
+  assert.equal(await control.DevCall("AQID"), "", "a handle given as text closes");
+  while (events.length < 1) await new Promise((resolve) => setTimeout(resolve, 10));
+  assert.deepEqual(events, [""], "one event, for the call with undefined");
 });
 
 test("with a time limit, a silent reader's call ends empty, the answer it owes holds the next back, and a CA block unanswered gives 178", { timeout: 20000 }, async () => {

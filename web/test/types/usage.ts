@@ -29,6 +29,10 @@ async function misuse(): Promise<void> {
   const wrong: number = await terminal.DevCall("AQID");
   // @ts-expect-error there is no such method
   terminal.DevSend("AQID");
+  // @ts-expect-error the control refuses null as text
+  await terminal.DevCall(null);
+  // @ts-expect-error pickControl gives the control itself in IE mode: no EventTarget
+  pickControl(document.getElementById("terminal")).addEventListener("DevCallAsyncBack", () => {});
   console.log(wrong);
 }
 
