@@ -9,7 +9,8 @@
 // URL as the page's location (the SID_SWebBrowserApp service), as a browser
 // does; like a browser, pagehost asks each control to be safe for untrusted
 // params and scripts, and a control that refuses is neither initialised nor
-// scripted (the page sees its id as null). Its scripts run in the system's JScript
+// scripted (the page sees its id as null, as it does an object that could
+// not be created). Its scripts run in the system's JScript
 // engine; `host` gives them echo, exit, wait, threadId and the simulated
 // readers (host.sim). The exit code is the one the page gives host.exit();
 // 2: a script error; 3: the page did not exit in time; 4: the page could

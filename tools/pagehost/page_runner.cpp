@@ -103,7 +103,12 @@ bool PageRun::Load(const Page& page) {
     for (const PageObject& object : page.objects) {
         auto control = HostedControl::Create(
             object, window_->Handle(), window_->PlaceControl(object.width, object.height), options_.host, modules_);
-        if (!control) return false;
+        if (!control) {
+            // As a browser runs a page whose control is missing: the page
+            // runs, and finds nothing behind the id (Create said why).
+            engine_->Run(L"var " + Widen(object.id) + L" = null;", "pagehost", 1);
+            continue;
+        }
         if (control->Refused()) {
             // Declared, so that the page can test it, but with nothing behind it.
             engine_->Run(L"var " + Widen(object.id) + L" = null;", "pagehost", 1);

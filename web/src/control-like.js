@@ -117,9 +117,10 @@ export function createControlLike(options = {}) {
 }
 
 // The control itself, where the page runs in IE mode: its methods exist
-// (IE reports them as "unknown" to typeof).
+// (IE reports them as "unknown" to typeof). DevCall is read, not DevOpen:
+// the control runs a method that takes no argument when it is read.
 function isActiveXControl(element) {
-  const kind = typeof element?.DevOpen;
+  const kind = typeof element?.DevCall;
   return kind === "unknown" || kind === "function";
 }
 

@@ -216,6 +216,10 @@ test("pickControl takes a live ActiveX control and the library elsewhere", { tim
     DevCall: (cmd) => { calls.push(cmd); return "kAA="; },
     attachEvent: (name) => calls.push(name),
   };
+  let opened = 0;
+  const activeXWithReads = { ...activeX, get DevOpen() { opened++; return () => 7; } };
+  pickControl(activeXWithReads);
+  assert.equal(opened, 0, "picking does not read DevOpen, which the control runs when it is read");
   const picked = pickControl(activeX);
   assert.equal(await picked.DevOpen(), 7);
   assert.equal(await picked.DevCall("AQID"), "kAA=");
