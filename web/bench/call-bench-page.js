@@ -1,8 +1,12 @@
 // In the page: ReaderConnection.call with a 4096-byte command against a
 // reader that answers at once with 4096 bytes, its answer reports made in
 // advance, so that what is timed is the library's own work: Base64 both
-// ways, framing 66 reports out and 66 in, and the copying between them.
+// ways, framing 66 reports out and 66 in, and the copying between them;
+// with `shared`, also the turn among the tabs (a Web Lock, and the mark of
+// an answer owed written to IndexedDB and cleared), else a turn within the
+// page only.
 import { ReaderConnection } from "../src/reader-connection.js";
+import { defaultSharing, RealmLocks, RealmMarks } from "../src/reader-sharing.js";
 import { encode } from "../src/base64.js";
 import { frameMessage, patternBytes } from "../src/simulated-reader.js";
 
@@ -10,6 +14,9 @@ const REPORT_LENGTH = 65;
 
 class InstantReader extends EventTarget {
   opened = true;
+  vendorId = 0x155b;
+  productId = 0x4612;
+  productName = "Instant reader";
   collections = [{ inputReports: [{ reportId: 0, items: [{ reportSize: 8, reportCount: REPORT_LENGTH - 1 }] }] }];
   #answer = frameMessage(patternBytes(4096), REPORT_LENGTH).map((report) => {
     const event = new Event("inputreport");
@@ -26,8 +33,9 @@ class InstantReader extends EventTarget {
   async close() {}
 }
 
-async function measure(calls) {
-  const connection = new ReaderConnection(new InstantReader(), REPORT_LENGTH, null);
+async function measure(calls, shared) {
+  const sharing = shared ? defaultSharing() : { locks: new RealmLocks(), marks: new RealmMarks() };
+  const connection = new ReaderConnection(new InstantReader(), REPORT_LENGTH, null, { sharing });
   const command = encode(patternBytes(4096));
   const expected = command;
   for (let i = 0; i < 50; i++) await connection.call(command); // warm up

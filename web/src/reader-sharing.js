@@ -66,12 +66,22 @@ export class RealmLocks {
   }
 }
 
-/** Marks kept in this realm: { read(name), write(name, mark | null) }. */
+/**
+ * Marks kept in this realm: { read(name), write(name, mark | null),
+ * claim(name, mark) }. claim writes `mark` when none is there and gives
+ * null, else gives the mark that is there, in one step.
+ */
 export class RealmMarks {
   #marks = new Map();
 
   async read(name) {
     return this.#marks.get(name) ?? null;
+  }
+
+  async claim(name, mark) {
+    const there = this.#marks.get(name) ?? null;
+    if (!there) this.#marks.set(name, { ...mark });
+    return there;
   }
 
   async write(name, mark) {
@@ -109,13 +119,27 @@ export class IndexedDbMarks {
     return (await completed(store.get(name))) ?? null;
   }
 
-  // Done once the transaction has completed: then every tab sees it.
-  write(name, mark) {
+  async write(name, mark) {
+    await this.#change((store) => (mark ? store.put({ ...mark }, name) : store.delete(name)));
+  }
+
+  async claim(name, mark) {
+    let there = null;
+    await this.#change((store) => {
+      store.get(name).onsuccess = (event) => {
+        there = event.target.result ?? null;
+        if (!there) store.put({ ...mark }, name);
+      };
+    });
+    return there;
+  }
+
+  // Done once the transaction has completed: then every tab sees it. A mark
+  // need not outlive the computer: it is not flushed to disk first.
+  #change(work) {
     return new Promise((resolve, reject) => {
-      const transaction = this.#database.transaction(STORE, "readwrite");
-      const store = transaction.objectStore(STORE);
-      if (mark) store.put({ ...mark }, name);
-      else store.delete(name);
+      const transaction = this.#database.transaction(STORE, "readwrite", { durability: "relaxed" });
+      work(transaction.objectStore(STORE));
       transaction.oncomplete = () => resolve();
       transaction.onerror = () => reject(transaction.error);
       transaction.onabort = () => reject(transaction.error);
@@ -140,6 +164,10 @@ class MarksWithFallback {
 
   async write(name, mark) {
     return this.#use((marks) => marks.write(name, mark));
+  }
+
+  async claim(name, mark) {
+    return this.#use((marks) => marks.claim(name, mark));
   }
 
   async #use(operation) {

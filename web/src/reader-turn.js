@@ -64,10 +64,15 @@ class ReaderTurn {
     };
   }
 
-  // True when the turn may send: nothing is owed (any more).
+  // True when the turn may send: nothing is owed (any more). The mark of
+  // this turn's first command is written in the same step (write-ahead).
   async settle() {
-    const mark = await this.#marks.read(this.#name);
-    if (!mark) return true;
+    const mine = this.#fresh();
+    const mark = await this.#marks.claim(this.#name, mine);
+    if (!mark) {
+      this.#mark = mine;
+      return true;
+    }
     if (!graceOver(mark)) {
       const link = this.#link;
       const deadline = link.deadline;
@@ -77,15 +82,21 @@ class ReaderTurn {
       link.deadline = deadline;
       if (!drained && !graceOver(mark)) return false; // closed, or out of time: the mark stays
     }
-    await this.#marks.write(this.#name, null);
+    this.#mark = this.#fresh();
+    await this.#marks.write(this.#name, this.#mark);
     return true;
+  }
+
+  #fresh() {
+    const now = sharedNow();
+    return { sentAt: now, since: now };
   }
 
   /** Before the first report of a command. */
   async commandSent() {
-    const now = sharedNow();
-    this.#mark = { sentAt: now, since: now };
     this.#commandWhole = false;
+    if (this.#mark) return; // written when the turn was given, nothing sent since
+    this.#mark = this.#fresh();
     await this.#marks.write(this.#name, this.#mark);
   }
 
