@@ -93,7 +93,7 @@ test("closing during an answer gives \"\", and the tab that comes next gets its 
   assert.deepEqual(reader.received.map(b64), ["AQID", "BAUG"]);
 });
 
-test("a wait for the lock within a time limit ends in time: \"\", 178 for LoadCA", { timeout: 20000 }, async () => {
+test("a wait for the lock ends at the time limit (\"\", 178 for LoadCA) or when the connection is closed", { timeout: 20000 }, async () => {
   const reader = new SimulatedReaderCore("155B 4612 65 silent");
   const [a, b] = [new SimulatedHid(), new SimulatedHid()];
   a.attach(reader);
@@ -104,9 +104,16 @@ test("a wait for the lock within a time limit ends in time: \"\", 178 for LoadCA
   await pause(10);
   assert.equal(await limited.call("BAUG"), "");
   assert.equal(await limited.loadCA(b64(patternBytes(200)), 1), 178);
-  const waiting = limited.call("BwgJ");
-  await limited.close();
+  // Without a time limit, only closing ends the wait.
+  const c = new SimulatedHid();
+  c.attach(reader);
+  const unlimited = await openReader({ hid: c });
+  const waiting = unlimited.call("BwgJ");
+  await pause(20);
+  const closedAt = performance.now();
+  await unlimited.close();
   assert.equal(await waiting, "");
+  assert.ok(performance.now() - closedAt < 1000, "at once");
   assert.equal(reader.received.length, 1, "only the holder's command was sent");
   await holder.close();
   assert.equal(await held, "");
