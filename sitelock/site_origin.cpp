@@ -137,27 +137,60 @@ std::optional<SiteOrigin> ParseFileUrl(std::string_view rest) {
     return std::nullopt;
 }
 
-std::optional<SiteOrigin> ParseNetworkUrl(std::string_view rest, SiteScheme scheme) {
-    if (!rest.starts_with("//")) return std::nullopt;
+PageUrlReading ReadNetworkUrl(std::string_view rest, SiteScheme scheme) {
+    if (!rest.starts_with("//")) return {std::nullopt, PageUrlProblem::NoAuthority};
     rest.remove_prefix(2);
     const std::string_view authority = rest.substr(0, rest.find_first_of("/?#"));
     // Userinfo is how "https://allowed.example@evil.example/" looks allowed;
     // a percent sign is a host or port written so that it may decode to
     // another one.
-    if (authority.find_first_of("@%") != std::string_view::npos) return std::nullopt;
-    return site_text::ParseAuthority(authority, scheme);
+    if (authority.find('@') != std::string_view::npos) return {std::nullopt, PageUrlProblem::UserInfo};
+    if (authority.find('%') != std::string_view::npos) return {std::nullopt, PageUrlProblem::PercentSign};
+    auto origin = site_text::ParseAuthority(authority, scheme);
+    if (!origin) return {std::nullopt, PageUrlProblem::HostOrPort};
+    return {std::move(origin)};
 }
 
 }  // namespace
 
-std::optional<SiteOrigin> ParsePageUrl(std::string_view url) {
-    if (url.empty() || HasForbiddenCharacter(url)) return std::nullopt;
+const char* PageUrlProblemText(PageUrlProblem problem) {
+    switch (problem) {
+        case PageUrlProblem::None: return "";
+        case PageUrlProblem::Empty: return "empty";
+        case PageUrlProblem::ForbiddenCharacter: return "has a control character or a backslash";
+        case PageUrlProblem::Scheme: return "is not an http, https or file URL";
+        case PageUrlProblem::NoAuthority: return "has no //host";
+        case PageUrlProblem::UserInfo: return "has a user name";
+        case PageUrlProblem::PercentSign: return "has a percent sign in the host or port";
+        case PageUrlProblem::HostOrPort: return "the host or the port cannot be read";
+        case PageUrlProblem::FileNotLocal: return "is not a local file";
+    }
+    return "";
+}
+
+PageUrlReading ReadPageUrl(std::string_view url) {
+    if (url.empty()) return {std::nullopt, PageUrlProblem::Empty};
+    if (HasForbiddenCharacter(url)) return {std::nullopt, PageUrlProblem::ForbiddenCharacter};
     const size_t colon = url.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
+    if (colon == std::string_view::npos) return {std::nullopt, PageUrlProblem::Scheme};
     const std::string_view scheme = url.substr(0, colon);
     const std::string_view rest = url.substr(colon + 1);
-    if (EqualsIgnoringCase(scheme, "https")) return ParseNetworkUrl(rest, SiteScheme::Https);
-    if (EqualsIgnoringCase(scheme, "http")) return ParseNetworkUrl(rest, SiteScheme::Http);
-    if (EqualsIgnoringCase(scheme, "file")) return ParseFileUrl(rest);
-    return std::nullopt;
+    if (EqualsIgnoringCase(scheme, "https")) return ReadNetworkUrl(rest, SiteScheme::Https);
+    if (EqualsIgnoringCase(scheme, "http")) return ReadNetworkUrl(rest, SiteScheme::Http);
+    if (EqualsIgnoringCase(scheme, "file")) {
+        auto origin = ParseFileUrl(rest);
+        if (!origin) return {std::nullopt, PageUrlProblem::FileNotLocal};
+        return {std::move(origin)};
+    }
+    return {std::nullopt, PageUrlProblem::Scheme};
+}
+
+std::optional<SiteOrigin> ParsePageUrl(std::string_view url) {
+    return ReadPageUrl(url).origin;
+}
+
+std::string OriginText(const SiteOrigin& origin) {
+    if (origin.scheme == SiteScheme::File) return "file:";
+    return std::string(origin.scheme == SiteScheme::Https ? "https://" : "http://") + origin.host + ":" +
+           std::to_string(origin.port);
 }

@@ -25,6 +25,34 @@ struct SiteOrigin {
 // a local file (file:///... or file://localhost/...).
 std::optional<SiteOrigin> ParsePageUrl(std::string_view url);
 
+// Why a page's URL is refused.
+enum class PageUrlProblem {
+    None,
+    Empty,
+    ForbiddenCharacter,  // a control character, a backslash or DEL
+    Scheme,              // not http, https or file
+    NoAuthority,         // http or https without "//host"
+    UserInfo,
+    PercentSign,  // in the host or port
+    HostOrPort,
+    FileNotLocal,  // a file on another machine, or not file:///...
+};
+
+// The problem in words, for the trace and readerprobe ("" for None).
+const char* PageUrlProblemText(PageUrlProblem problem);
+
+struct PageUrlReading {
+    std::optional<SiteOrigin> origin;  // nothing when `problem` is not None
+    PageUrlProblem problem = PageUrlProblem::None;
+};
+
+// ParsePageUrl, telling why a URL is refused.
+PageUrlReading ReadPageUrl(std::string_view url);
+
+// The origin as text: "https://host:443", "file:" for local files. Never a
+// path or a query, so it may be written where a full URL must not be.
+std::string OriginText(const SiteOrigin& origin);
+
 // ASCII-only helpers shared with the parsing of the lock's entries.
 namespace site_text {
 // `text` lower-cased when it is a host name: labels of letters, digits, '-'

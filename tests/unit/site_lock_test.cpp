@@ -164,8 +164,11 @@ TEST(SiteLockTest, Ipv6LiteralsCompareExactly) {
 
 TEST(SiteLockTest, EntriesThatDoNotParseAreIgnored) {
     for (const char* entry : {"allowed.example",
-                              "https://allowed.example/",
+                              "https://allowed.example//",
                               "https://allowed.example/app",
+                              "https://allowed.example/app/",
+                              "https://allowed.example/?",
+                              "https://allowed.example/#top",
                               "https://allowed.example?x",
                               "https://user@allowed.example",
                               "https://allowed.example:0",
@@ -196,6 +199,120 @@ TEST(SiteLockTest, EntriesThatDoNotParseAreIgnored) {
         << "a good entry next to bad ones still counts, spaces around it ignored";
 }
 
+TEST(SiteLockTest, AnEntryPastedFromTheAddressBarIsItsOrigin) {
+    const SiteLock lock(Sites({"https://terminal.example.com/", "https://*.branches.example/", "http://[::1]:8080/",
+                               "HTTPS://PORTS.EXAMPLE:8443/ "}));
+    EXPECT_TRUE(lock.Dropped().empty());
+    ExpectVerdicts(lock, {
+                             {"https://terminal.example.com/", true},
+                             {"https://terminal.example.com/cashdesk/index.html?x=1", true},
+                             {"https://evil.example/https://terminal.example.com/", false},
+                             {"https://a.branches.example/", true},
+                             {"https://branches.example/", false},
+                             {"http://[::1]:8080/", true},
+                             {"https://ports.example:8443/", true},
+                             {"https://ports.example/", false},
+                         });
+}
+
+TEST(SiteLockTest, DroppedEntriesKeepTheirTextAndTheReason) {
+    struct Case {
+        const char* entry;
+        EntryProblem problem;
+    };
+    const Case cases[] = {
+        {"   ", EntryProblem::Empty},
+        {"terminal.example.com", EntryProblem::Scheme},
+        {"ftp://terminal.example.com", EntryProblem::Scheme},
+        {"file:///C:/apps/", EntryProblem::FileForm},
+        {"https://terminal.example.com/cashdesk", EntryProblem::Path},
+        {"https://terminal.example.com//", EntryProblem::Path},
+        {"https://terminal.example.com?x", EntryProblem::QueryOrFragment},
+        {"https://terminal.example.com/#top", EntryProblem::QueryOrFragment},
+        {"https://user@terminal.example.com", EntryProblem::UserInfo},
+        {"https://%74erminal.example.com", EntryProblem::PercentSign},
+        {"https://terminal.example.com\\", EntryProblem::Backslash},
+        {"https://terminal.example.com:0", EntryProblem::HostOrPort},
+        {"https://terminal..example.com", EntryProblem::HostOrPort},
+        {"https://*.[::1]", EntryProblem::WildcardOfAddress},
+    };
+    std::vector<std::string> entries;
+    for (const Case& c : cases) entries.push_back(c.entry);
+    entries.push_back(" https://kept.example ");
+    const SiteLock lock(Sites(entries));
+    ASSERT_EQ(lock.Dropped().size(), std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(lock.Dropped()[i].text, TrimmedEntry(cases[i].entry));
+        EXPECT_EQ(lock.Dropped()[i].problem, cases[i].problem) << cases[i].entry;
+        EXPECT_STRNE(EntryProblemText(cases[i].problem), "");
+    }
+    ASSERT_EQ(lock.Entries().size(), 1u);
+    EXPECT_EQ(lock.Entries()[0].text, "https://kept.example") << "as written, without the spaces around it";
+}
+
+TEST(SiteLockTest, TheVerdictNamesTheRuleThatDecidedIt) {
+    using Rule = SiteVerdict::Rule;
+    const SiteVerdict byEntry =
+        SiteLock(Sites({"https://other.example", "https://*.example.com"})).Judge("https://a.example.com/x?y");
+    EXPECT_TRUE(byEntry.allowed);
+    EXPECT_EQ(byEntry.rule, Rule::ListedEntry);
+    EXPECT_EQ(byEntry.entry, "https://*.example.com");
+    EXPECT_EQ(SiteVerdictText(byEntry), "allowed by the entry https://*.example.com");
+    ASSERT_TRUE(byEntry.page.origin);
+    EXPECT_EQ(OriginText(*byEntry.page.origin), "https://a.example.com:443") << "the origin, never path or query";
+
+    const SiteVerdict noLock = SiteLock().Judge("http://any.example:8080/page");
+    EXPECT_TRUE(noLock.allowed);
+    EXPECT_EQ(noLock.rule, Rule::NoLock);
+    EXPECT_EQ(OriginText(*noLock.page.origin), "http://any.example:8080");
+
+    struct Refusal {
+        SiteLock lock;
+        std::optional<std::string> url;
+        Rule rule;
+    };
+    const Refusal refusals[] = {
+        {SiteLock(PolicyValue{PolicyValue::Kind::String, {"https://a.example"}, 0}), "https://a.example/",
+         Rule::NotAList},
+        {SiteLock(Sites({})), "https://a.example/", Rule::EmptyList},
+        {SiteLock(Sites({"https://a.example/app"})), "https://a.example/app", Rule::EveryEntryDropped},
+        {SiteLock(Sites({"https://a.example"})), std::nullopt, Rule::NoPageUrl},
+        {SiteLock(Sites({"https://a.example"})), "https://a.example@evil.example/", Rule::PageUrlRefused},
+        {SiteLock(Sites({"https://a.example"})), "https://b.example/", Rule::NotListed},
+    };
+    for (const Refusal& r : refusals) {
+        const SiteVerdict verdict = r.lock.Judge(r.url);
+        EXPECT_FALSE(verdict.allowed) << SiteVerdictText(verdict);
+        EXPECT_EQ(verdict.rule, r.rule) << SiteVerdictText(verdict);
+        EXPECT_TRUE(SiteVerdictText(verdict).starts_with("refused: "));
+        EXPECT_EQ(SiteVerdictText(verdict).find("evil"), std::string::npos) << "never the URL itself";
+    }
+}
+
+TEST(SiteLockTest, ARefusedPageUrlTellsWhy) {
+    struct Case {
+        const char* url;
+        PageUrlProblem problem;
+    };
+    for (const Case& c : {Case{"", PageUrlProblem::Empty}, Case{"https://a.\texample/", PageUrlProblem::ForbiddenCharacter},
+                          Case{"https://a.example\\@b/", PageUrlProblem::ForbiddenCharacter},
+                          Case{"about:blank", PageUrlProblem::Scheme}, Case{"a.example", PageUrlProblem::Scheme},
+                          Case{"https:a.example", PageUrlProblem::NoAuthority},
+                          Case{"https://u@a.example/", PageUrlProblem::UserInfo},
+                          Case{"https://%61.example/", PageUrlProblem::PercentSign},
+                          Case{"https://a.example:99999/", PageUrlProblem::HostOrPort},
+                          Case{"file://server/share/page.html", PageUrlProblem::FileNotLocal}}) {
+        const PageUrlReading reading = ReadPageUrl(c.url);
+        EXPECT_EQ(reading.problem, c.problem) << c.url;
+        EXPECT_FALSE(reading.origin) << c.url;
+        EXPECT_STRNE(PageUrlProblemText(c.problem), "");
+    }
+    const PageUrlReading local = ReadPageUrl("file:///C:/page.html");
+    EXPECT_EQ(local.problem, PageUrlProblem::None);
+    ASSERT_TRUE(local.origin);
+    EXPECT_EQ(OriginText(*local.origin), "file:");
+}
+
 TEST(SiteLockTest, ThePolicyValueDecidesWhetherThereIsALock) {
     EXPECT_FALSE(SiteLock().IsLocked());
     const SiteLock absent(PolicyValue{});
@@ -216,6 +333,43 @@ TEST(SiteLockTest, ThePolicyValueDecidesWhetherThereIsALock) {
     const SiteLock locked(Sites({"https://allowed.example"}));
     EXPECT_FALSE(locked.Allows(std::nullopt)) << "a page whose URL is unknown is refused";
     EXPECT_TRUE(locked.Allows("https://allowed.example/"));
+}
+
+TEST(SiteLockTest, TraceSettingsTakeOnlyWellFormedValues) {
+    const PolicyValue absent;
+    const auto number = [](uint32_t n) { return PolicyValue{PolicyValue::Kind::Number, {}, n}; };
+    const PolicyValue folder{PolicyValue::Kind::String, {"D:\\Logs"}, 0};
+    EXPECT_EQ(TraceSettingsFrom(absent, absent).level, TraceLevel::Off);
+    EXPECT_EQ(TraceSettingsFrom(number(0), folder).level, TraceLevel::Off);
+    EXPECT_EQ(TraceSettingsFrom(number(1), absent).level, TraceLevel::Errors);
+    EXPECT_EQ(TraceSettingsFrom(number(2), absent).level, TraceLevel::Calls);
+    EXPECT_EQ(TraceSettingsFrom(number(3), absent).level, TraceLevel::Bytes);
+    EXPECT_EQ(TraceSettingsFrom(number(4), absent).level, TraceLevel::Off) << "a bad value costs only the trace";
+    EXPECT_EQ(TraceSettingsFrom(number(0xFFFFFFFF), absent).level, TraceLevel::Off);
+    EXPECT_EQ(TraceSettingsFrom(PolicyValue{PolicyValue::Kind::String, {"3"}, 0}, absent).level, TraceLevel::Off);
+    EXPECT_EQ(TraceSettingsFrom(number(2), folder).folder, "D:\\Logs");
+    EXPECT_EQ(TraceSettingsFrom(number(2), absent).folder, "") << "the default folder";
+    EXPECT_EQ(TraceSettingsFrom(number(2), PolicyValue{PolicyValue::Kind::MultiString, {"D:\\Logs"}, 0}).folder, "");
+    EXPECT_EQ(TraceSettingsFrom(number(2), number(7)).folder, "");
+}
+
+TEST(SiteLockTest, AnUnreadablePolicyKeyRefusesEveryPage) {
+    PolicyValues values;
+    values.key = PolicyValues::Key::Unreadable;
+    values.keyError = 5;
+    const MachinePolicy unreadable = MachinePolicyFrom(values);
+    EXPECT_EQ(unreadable.siteLock.GetState(), SiteLock::State::NotAList);
+    EXPECT_FALSE(unreadable.siteLock.Allows("https://a.example/"));
+
+    values.key = PolicyValues::Key::Read;
+    values.byName["AllowedSites"] = Sites({"https://a.example/"});
+    values.byName["ExchangeTimeoutSeconds"] = PolicyValue{PolicyValue::Kind::Number, {}, 30};
+    values.byName["TraceLevel"] = PolicyValue{PolicyValue::Kind::Number, {}, 2};
+    const MachinePolicy read = MachinePolicyFrom(values);
+    EXPECT_TRUE(read.siteLock.Allows("https://a.example/"));
+    EXPECT_EQ(read.exchangeTimeout, 30s);
+    EXPECT_EQ(read.trace.level, TraceLevel::Calls);
+    EXPECT_EQ(read.values["TraceFolder"].kind, PolicyValue::Kind::Absent) << "a value not read is absent";
 }
 
 TEST(SiteLockTest, ExchangeTimeoutIsANumberOfSecondsOrNone) {
