@@ -26,6 +26,11 @@ void AsyncCallQueue::Add(std::unique_ptr<AsyncCallRequest> request) {
     changed_.notify_all();
 }
 
+size_t AsyncCallQueue::Outstanding() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return outstanding_;
+}
+
 void AsyncCallQueue::StartWorker(std::unique_lock<std::mutex>& lock) {
     if (worker_.joinable()) return;
     try {

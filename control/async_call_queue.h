@@ -38,6 +38,7 @@ struct AsyncCallRequest {
     // The connection open when the call was made, or null: the call is sent
     // on it or not at all.
     std::shared_ptr<ReaderConnection> connection;
+    uint32_t callNumber = 0;  // counted from 1 on each control, for the trace
 };
 
 class AsyncCallQueue {
@@ -61,6 +62,9 @@ public:
     // The control's thread: the next answer in call order, or nothing when
     // the next call has not been answered yet or the queue has stopped.
     std::optional<std::string> TakeAnswer();
+
+    // Calls whose answer has not been taken yet (see kMaxOutstanding).
+    size_t Outstanding();
 
     // Waits until every call added so far has run (its answer may still
     // wait to be taken). Bounded by kMaxOutstanding exchanges.

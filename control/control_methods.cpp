@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "certificate/certificate.h"
+#include "control/call_trace.h"
 #include "device/download_ca.h"
 
 namespace {
@@ -25,6 +26,12 @@ int32_t NextHandle() {
 }
 
 using MessageBuffer = std::array<uint8_t, kMessageBufferSize>;
+
+using Clock = std::chrono::steady_clock;
+
+std::chrono::milliseconds Milliseconds(Clock::duration elapsed) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed);
+}
 
 std::string FormatValidity(const CertificateFields& fields) {
     const CertificateTime& from = fields.notBefore;
@@ -66,28 +73,52 @@ void ControlMethods::AllowReaders(bool allowed) {
 }
 
 int32_t ControlMethods::DevOpen() {
-    if (!m_readersAllowed) return 0;
+    const auto start = Clock::now();
+    const auto failed = [&](const char* failure) {
+        Trace(m_trace, TraceLevel::Errors, [&] {
+            return TraceEvent("DevOpen").Add("handle", 0).Add("ms", Milliseconds(Clock::now() - start).count()).Add(
+                "failure", failure);
+        });
+        return 0;
+    };
+    if (!m_readersAllowed) return failed(ExchangeFailureText(ExchangeFailure::Refused));
     if (auto previous = TakeConnection()) previous->Close();
     for (const ReaderIdentity& identity : kReaderIdentities) {
         HidDevicePtr device = m_opener(identity.vendorId, identity.productId);
         if (!device) continue;
-        auto connection = std::make_shared<ReaderConnection>(std::move(device), NextHandle(), m_exchangeTimeout);
+        const int32_t handle = NextHandle();
+        Trace(m_trace, TraceLevel::Calls, [&] {
+            char reader[10];
+            std::snprintf(reader, sizeof reader, "%04X:%04X", identity.vendorId, identity.productId);
+            return TraceEvent("DevOpen")
+                .Add("handle", handle)
+                .Add("ms", Milliseconds(Clock::now() - start).count())
+                .Add("reader", reader)
+                .Add("report-length", device->nReportLen)
+                .Add("path", device->pDetail->DevicePath);
+        });
+        auto connection = std::make_shared<ReaderConnection>(std::move(device), handle, m_exchangeTimeout);
         std::lock_guard<std::mutex> lock(m_connectionMutex);
-        m_pDevice = connection;
-        return connection->Handle();
+        m_pDevice = std::move(connection);
+        return handle;
     }
-    return 0;
+    return failed("no reader: no interface of either identity was taken");
 }
 
 void ControlMethods::DevClose(int32_t hDev) {
-    if (!m_readersAllowed) return;
+    const auto traced = [&](TraceLevel level, const char* outcome) {
+        Trace(m_trace, level, [&] { return TraceEvent("DevClose").Add("handle", hDev).Add("closed", outcome); });
+    };
+    if (!m_readersAllowed) return traced(TraceLevel::Errors, ExchangeFailureText(ExchangeFailure::Refused));
     std::shared_ptr<ReaderConnection> connection;
     {
         std::lock_guard<std::mutex> lock(m_connectionMutex);
-        if (!m_pDevice || m_pDevice->Handle() != hDev) return;
+        if (!m_pDevice || m_pDevice->Handle() != hDev)
+            return traced(TraceLevel::Calls, "nothing: not the handle of the open connection");
         connection = std::move(m_pDevice);
     }
     connection->Close();
+    traced(TraceLevel::Calls, "yes");
 }
 
 std::string ControlMethods::ExchangeText(const char* cmd, ReaderConnection* connection) {
@@ -100,10 +131,53 @@ std::string ControlMethods::ExchangeText(const char* cmd, ReaderConnection* conn
     return m_base64.Encode(answer.data(), count);
 }
 
+std::string ControlMethods::TracedExchange(std::string_view method, uint32_t call, const char* cmd,
+                                           const std::shared_ptr<ReaderConnection>& connection) {
+    const auto start = Clock::now();
+    std::string answer = ExchangeText(cmd, connection.get());
+    if (m_trace) TraceExchange(method, call, cmd, connection.get(), answer, Clock::now() - start);
+    return answer;
+}
+
+// Decodes the command and the answer again, which costs nothing next to
+// the reader's time and only when the event is written; why an empty answer
+// came is told from what is known afterwards.
+void ControlMethods::TraceExchange(std::string_view method, uint32_t call, const char* cmd,
+                                   ReaderConnection* connection, const std::string& answer,
+                                   Clock::duration elapsed) noexcept {
+    ExchangeRecord record{method, call, connection ? connection->Handle() : 0};
+    record.elapsed = Milliseconds(elapsed);
+    if (answer.empty()) {
+        const bool timedOut = m_exchangeTimeout > ExchangeTimeout::zero() && elapsed >= m_exchangeTimeout;
+        record.failure = !m_readersAllowed                          ? ExchangeFailure::Refused
+                         : TextOf(cmd).empty()                      ? ExchangeFailure::BadCommand
+                         : !connection                              ? ExchangeFailure::NoReader
+                         : connection != CurrentConnection().get() ? ExchangeFailure::Cancelled
+                         : timedOut                                 ? ExchangeFailure::TimedOut
+                                                                    : ExchangeFailure::NoAnswer;
+    }
+    Trace(m_trace, ExchangeTraceLevel(record), [&] {
+        MessageBuffer command, answerBytes;
+        if (!m_base64.Decode(TextOf(cmd), command.data(), kMessageBufferSize, record.commandLength) ||
+            record.commandLength == 0) {
+            record.commandLength = 0;
+            if (record.failure != ExchangeFailure::Refused) record.failure = ExchangeFailure::BadCommand;
+        }
+        if (!m_base64.Decode(answer, answerBytes.data(), kMessageBufferSize, record.answerLength))
+            record.answerLength = 0;
+        record.command = command.data();
+        record.answer = answerBytes.data();
+        return ExchangeEvent(record, m_trace->Wants(TraceLevel::Bytes));
+    });
+}
+
 std::string ControlMethods::DevCall(const char* cmd) {
-    if (!m_readersAllowed) return {};
+    if (!m_readersAllowed) {
+        if (m_trace) TraceExchange("DevCall", 0, cmd, nullptr, {}, {});
+        return {};
+    }
     m_asyncCalls.WaitUntilRun();  // the calls made before this one go first
-    return ExchangeText(cmd, CurrentConnection().get());
+    return TracedExchange("DevCall", 0, cmd, CurrentConnection());
 }
 
 void ControlMethods::DevCallAsync(const char* cmd) {
@@ -118,11 +192,22 @@ void ControlMethods::DevCallAsync(const char* cmd) {
     request->szCmd[copied] = '\0';
     request->pCtrl = this;
     request->connection = CurrentConnection();
+    request->callNumber = ++m_asyncCallCount;
+    if (m_trace) {
+        const size_t depth = m_asyncCalls.Outstanding();
+        const bool full = depth >= AsyncCallQueue::kMaxOutstanding;
+        Trace(m_trace, full ? TraceLevel::Errors : TraceLevel::Calls, [&] {
+            TraceEvent event("DevCallAsync");
+            event.Add("call", request->callNumber).Add("queued", full ? depth : depth + 1);
+            if (full) event.Add("failure", ExchangeFailureText(ExchangeFailure::QueueFull));
+            return event;
+        });
+    }
     m_asyncCalls.Add(std::move(request));
 }
 
 std::string ControlMethods::AsyncCallThreadProc(AsyncCallRequest& request) {
-    return request.pCtrl->ExchangeText(request.szCmd, request.connection.get());
+    return request.pCtrl->TracedExchange("DevCallAsync", request.callNumber, request.szCmd, request.connection);
 }
 
 std::optional<std::string> ControlMethods::TakeAsyncAnswer() {
@@ -131,15 +216,32 @@ std::optional<std::string> ControlMethods::TakeAsyncAnswer() {
 }
 
 int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
+    const auto start = Clock::now();
+    uint32_t length = 0;
+    const int32_t result = LoadCertificate(nFlag, b64CAData, length);
+    Trace(m_trace, result == kCaLoaded ? TraceLevel::Calls : TraceLevel::Errors, [&] {
+        TraceEvent event("LoadCA");
+        event.Add("variant", nFlag).Add("bytes", length).Add("blocks", (length + kCaBlockSize - 1) / kCaBlockSize);
+        event.Add("result", result).Add("ms", Milliseconds(Clock::now() - start).count());
+        if (result != kCaLoaded)
+            event.Add("failure", m_readersAllowed ? CaResultText(result)
+                                                  : ExchangeFailureText(ExchangeFailure::Refused));
+        return event;
+    });
+    return result;
+}
+
+int32_t ControlMethods::LoadCertificate(int32_t nFlag, const char* b64CAData, uint32_t& length) {
     if (!m_readersAllowed) return kCaSendFailed;
     if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
     MessageBuffer certificate;
-    uint32_t length = 0;
     // A certificate goes to the reader whole or not at all: text that the
     // lenient decoder would cut short (lines, as openssl writes them) must
     // not load a truncated CA and report success.
-    if (!m_base64.DecodeStrict(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0)
+    if (!m_base64.DecodeStrict(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0) {
+        length = 0;
         return kCaSendFailed;
+    }
     m_asyncCalls.WaitUntilRun();  // the calls made before this one go first
     const auto connection = CurrentConnection();
     if (!connection) return kCaSendFailed;
@@ -157,14 +259,25 @@ std::optional<CertificateFields> ParseCertificateText(const Base64& codec, const
 
 }  // namespace
 
+void ControlMethods::TraceCertificateCall(const char* method, const char* b64CAData, bool parsed) const noexcept {
+    Trace(m_trace, parsed ? TraceLevel::Calls : TraceLevel::Errors, [&] {
+        TraceEvent event(method);
+        event.Add("chars", TextOf(b64CAData).size()).Add("result", parsed ? "text" : "null");
+        if (!parsed) event.Add("failure", "not one certificate of at most 4096 bytes in Base64");
+        return event;
+    });
+}
+
 std::optional<std::string> ControlMethods::GetX509ValidDate(const char* b64CAData) const {
     const auto fields = ParseCertificateText(m_base64, b64CAData);
+    TraceCertificateCall("GetX509ValidDate", b64CAData, fields.has_value());
     if (!fields) return std::nullopt;
     return FormatValidity(*fields);
 }
 
 std::optional<std::string> ControlMethods::GetX509Sn(const char* b64CAData) const {
     const auto fields = ParseCertificateText(m_base64, b64CAData);
+    TraceCertificateCall("GetX509Sn", b64CAData, fields.has_value());
     if (!fields) return std::nullopt;
     return m_base64.Encode(fields->serialNumber.data(), static_cast<uint32_t>(fields->serialNumber.size()));
 }

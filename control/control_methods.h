@@ -35,6 +35,8 @@
 #include "control/async_call_queue.h"
 #include "control/reader_connection.h"
 #include "device/hid_device.h"
+#include "device/reader_identity.h"
+#include "trace/trace_sink.h"
 
 // Opens the attached reader of one identity, or gives null.
 using ReaderOpener = std::function<HidDevicePtr(uint16_t vendorId, uint16_t productId)>;
@@ -42,13 +44,6 @@ using ReaderOpener = std::function<HidDevicePtr(uint16_t vendorId, uint16_t prod
 // Called on any thread when DevCallAsync's next answer can be taken. It must
 // hand over to the control's thread and return without waiting for it.
 using AsyncAnswerWake = std::function<void()>;
-
-// The reader identities, in the order DevOpen tries them.
-struct ReaderIdentity {
-    uint16_t vendorId;
-    uint16_t productId;
-};
-inline constexpr ReaderIdentity kReaderIdentities[] = {{0x155B, 0x4612}, {0x6A8A, 0x0801}};
 
 class ControlMethods {
 public:
@@ -67,6 +62,9 @@ public:
     // How long each exchange on connections opened from now on may take;
     // zero (as at first): no limit.
     void SetExchangeTimeout(ExchangeTimeout timeout) { m_exchangeTimeout = timeout; }
+    // Where each call is traced (see call_trace.h); null (as at first): not
+    // traced. Set before the first call; the sink must outlive this object.
+    void SetTrace(TraceSink* trace) { m_trace = trace; }
 
     // Text arguments may be null, which counts as empty text.
 
@@ -109,6 +107,13 @@ public:
 
 private:
     std::string ExchangeText(const char* cmd, ReaderConnection* connection);
+    // ExchangeText, traced.
+    std::string TracedExchange(std::string_view method, uint32_t call, const char* cmd,
+                               const std::shared_ptr<ReaderConnection>& connection);
+    void TraceExchange(std::string_view method, uint32_t call, const char* cmd, ReaderConnection* connection,
+                       const std::string& answer, std::chrono::steady_clock::duration elapsed) noexcept;
+    int32_t LoadCertificate(int32_t nFlag, const char* b64CAData, uint32_t& length);
+    void TraceCertificateCall(const char* method, const char* b64CAData, bool parsed) const noexcept;
     std::shared_ptr<ReaderConnection> CurrentConnection();
     std::shared_ptr<ReaderConnection> TakeConnection();
 
@@ -119,5 +124,7 @@ private:
     std::atomic<bool> m_destroying{false};
     std::atomic<bool> m_readersAllowed{true};
     ExchangeTimeout m_exchangeTimeout{ExchangeTimeout::zero()};
+    TraceSink* m_trace = nullptr;
+    std::atomic<uint32_t> m_asyncCallCount{0};
     AsyncCallQueue m_asyncCalls;  // last: stopped before the rest is destroyed
 };

@@ -1,7 +1,10 @@
 // The site lock on arbitrary entries and page URLs. Pieces are separated by
 // the byte 0xFF (never part of UTF-8 text): every piece but the last is an
 // entry, the last is the page's URL. Checks that what the lock allows is
-// what its parts say, and that the origins it works with are canonical.
+// what its parts say, that its verdict names the rule that decided it, that
+// every entry is either kept or dropped with a reason, and that the origins
+// it works with are canonical.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -17,8 +20,7 @@ void Check(bool condition) {
 
 std::string Serialised(const SiteOrigin& origin) {
     if (origin.scheme == SiteScheme::File) return "file:///";
-    return std::string(origin.scheme == SiteScheme::Https ? "https://" : "http://") + origin.host + ":" +
-           std::to_string(origin.port) + "/";
+    return OriginText(origin) + "/";
 }
 
 bool SameOrigin(const SiteOrigin& a, const SiteOrigin& b) {
@@ -46,11 +48,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const SiteLock lock(value);
     const auto page = ParsePageUrl(url);
+    Check(lock.Entries().size() + lock.Dropped().size() == value.strings.size());
+    for (const SiteLock::DroppedEntry& dropped : lock.Dropped()) Check(dropped.problem != EntryProblem::None);
     bool anyAllows = false;
     for (const std::string& entry : value.strings) {
-        const auto site = ParseAllowedSite(entry);
+        const AllowedSiteReading reading = ReadAllowedSite(entry);
+        Check(reading.site.has_value() == (reading.problem == EntryProblem::None));
+        const auto& site = reading.site;
         if (!site) continue;
         CheckCanonical(site->origin);
+        // The origin written as the address bar shows it reads the same.
+        if (site->origin.scheme != SiteScheme::File) {
+            const std::string scheme = site->origin.scheme == SiteScheme::Https ? "https://" : "http://";
+            const std::string pasted = scheme + (site->anySubdomain ? "*." : "") + site->origin.host + ":" +
+                                       std::to_string(site->origin.port) + "/";
+            const auto again = ParseAllowedSite(pasted);
+            Check(again && SameOrigin(again->origin, site->origin) && again->anySubdomain == site->anySubdomain);
+        }
         if (page && AllowsPage(*site, *page)) anyAllows = true;
         // An entry allows the page it names (or, for a wildcard, one below it).
         const std::string named = site->anySubdomain
@@ -59,7 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(SiteLock(PolicyValue{PolicyValue::Kind::MultiString, {entry}, 0}).Allows(named));
     }
     if (page) CheckCanonical(*page);
-    Check(lock.Allows(url) == anyAllows);
+    const SiteVerdict verdict = lock.Judge(url);
+    Check(verdict.allowed == anyAllows);
+    Check(verdict.allowed == (verdict.rule == SiteVerdict::Rule::ListedEntry));
+    Check(verdict.page.origin.has_value() == page.has_value());
+    if (verdict.allowed)
+        Check(std::any_of(lock.Entries().begin(), lock.Entries().end(),
+                          [&](const SiteLock::Entry& entry) { return entry.text == verdict.entry; }));
     if (anyAllows) {
         // What was allowed holds none of the characters that tricks are made of.
         for (char c : url) Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != '\\');
