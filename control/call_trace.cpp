@@ -4,14 +4,22 @@
 
 const char* ExchangeFailureText(ExchangeFailure failure) {
     switch (failure) {
-        case ExchangeFailure::None: return "";
-        case ExchangeFailure::Refused: return "refused: the site lock refused the page";
-        case ExchangeFailure::BadCommand: return "no command: not Base64, no bytes, or more than 4096 bytes";
-        case ExchangeFailure::NoReader: return "no reader open";
-        case ExchangeFailure::QueueFull: return "not sent: 1024 calls outstanding";
-        case ExchangeFailure::Cancelled: return "cancelled: its connection was closed";
-        case ExchangeFailure::TimedOut: return "timed out (ExchangeTimeoutSeconds)";
-        case ExchangeFailure::NoAnswer: return "no answer: the write or the read failed";
+        case ExchangeFailure::None:
+            return "";
+        case ExchangeFailure::Refused:
+            return "refused: the site lock refused the page";
+        case ExchangeFailure::BadCommand:
+            return "no command: not Base64, no bytes, or more than 4096 bytes";
+        case ExchangeFailure::NoReader:
+            return "no reader open";
+        case ExchangeFailure::QueueFull:
+            return "not sent: 1024 calls outstanding";
+        case ExchangeFailure::Cancelled:
+            return "cancelled: its connection was closed";
+        case ExchangeFailure::TimedOut:
+            return "timed out (ExchangeTimeoutSeconds)";
+        case ExchangeFailure::NoAnswer:
+            return "no answer: the write or the read failed";
     }
     return "";
 }
@@ -39,12 +47,18 @@ TraceEvent ExchangeEvent(const ExchangeRecord& record, bool withBytes) {
 
 const char* CaResultText(int32_t result) {
     switch (result) {
-        case kCaLoaded: return "loaded";
-        case kCaRefused: return "the reader refused the certificate";
-        case kCaBadVariant: return "the variant is neither 1 nor 2";
-        case kCaSendFailed: return "not sent: no reader, no certificate, or a block could not be written";
-        case kCaReceiveFailed: return "an answer did not arrive (or not in time)";
-        case kCaBadAnswer: return "an answer was not two bytes, or an earlier block was refused";
+        case kCaLoaded:
+            return "loaded";
+        case kCaRefused:
+            return "the reader refused the certificate";
+        case kCaBadVariant:
+            return "the variant is neither 1 nor 2";
+        case kCaSendFailed:
+            return "not sent: no reader, no certificate, or a block could not be written";
+        case kCaReceiveFailed:
+            return "an answer did not arrive (or not in time)";
+        case kCaBadAnswer:
+            return "an answer was not two bytes, or an earlier block was refused";
     }
     return "unknown result";
 }

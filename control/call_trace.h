@@ -28,8 +28,8 @@ const char* ExchangeFailureText(ExchangeFailure failure);
 // One DevCall, or one DevCallAsync as its worker ran it.
 struct ExchangeRecord {
     std::string_view method;
-    uint32_t call = 0;    // DevCallAsync: the call's number on its control; 0 for DevCall
-    int32_t handle = 0;   // the connection it went to; 0: none
+    uint32_t call = 0;   // DevCallAsync: the call's number on its control; 0 for DevCall
+    int32_t handle = 0;  // the connection it went to; 0: none
     ExchangeFailure failure = ExchangeFailure::None;
     const uint8_t* command = nullptr;
     uint32_t commandLength = 0;

@@ -76,8 +76,10 @@ int32_t ControlMethods::DevOpen() {
     const auto start = Clock::now();
     const auto failed = [&](const char* failure) {
         Trace(m_trace, TraceLevel::Errors, [&] {
-            return TraceEvent("DevOpen").Add("handle", 0).Add("ms", Milliseconds(Clock::now() - start).count()).Add(
-                "failure", failure);
+            return TraceEvent("DevOpen")
+                .Add("handle", 0)
+                .Add("ms", Milliseconds(Clock::now() - start).count())
+                .Add("failure", failure);
         });
         return 0;
     };
@@ -149,12 +151,12 @@ void ControlMethods::TraceExchange(std::string_view method, uint32_t call, const
     record.elapsed = Milliseconds(elapsed);
     if (answer.empty()) {
         const bool timedOut = m_exchangeTimeout > ExchangeTimeout::zero() && elapsed >= m_exchangeTimeout;
-        record.failure = !m_readersAllowed                          ? ExchangeFailure::Refused
-                         : TextOf(cmd).empty()                      ? ExchangeFailure::BadCommand
-                         : !connection                              ? ExchangeFailure::NoReader
+        record.failure = !m_readersAllowed                         ? ExchangeFailure::Refused
+                         : TextOf(cmd).empty()                     ? ExchangeFailure::BadCommand
+                         : !connection                             ? ExchangeFailure::NoReader
                          : connection != CurrentConnection().get() ? ExchangeFailure::Cancelled
-                         : timedOut                                 ? ExchangeFailure::TimedOut
-                                                                    : ExchangeFailure::NoAnswer;
+                         : timedOut                                ? ExchangeFailure::TimedOut
+                                                                   : ExchangeFailure::NoAnswer;
     }
     Trace(m_trace, ExchangeTraceLevel(record), [&] {
         MessageBuffer command, answerBytes;
@@ -224,8 +226,8 @@ int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
         event.Add("variant", nFlag).Add("bytes", length).Add("blocks", (length + kCaBlockSize - 1) / kCaBlockSize);
         event.Add("result", result).Add("ms", Milliseconds(Clock::now() - start).count());
         if (result != kCaLoaded)
-            event.Add("failure", m_readersAllowed ? CaResultText(result)
-                                                  : ExchangeFailureText(ExchangeFailure::Refused));
+            event.Add("failure",
+                      m_readersAllowed ? CaResultText(result) : ExchangeFailureText(ExchangeFailure::Refused));
         return event;
     });
     return result;

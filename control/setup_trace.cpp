@@ -26,14 +26,15 @@ void AddSiteListEvents(const SiteLock& lock, LeveledEvents& events) {
                                                         .Add("state", "not a REG_MULTI_SZ")
                                                         .Add("failure", "every page is refused"));
             return;
-        case SiteLock::State::List: break;
+        case SiteLock::State::List:
+            break;
     }
     for (const SiteLock::Entry& entry : lock.Entries())
         events.emplace_back(TraceLevel::Calls, PolicyEvent(kAllowedSitesValue).Add("kept", entry.text));
     for (const SiteLock::DroppedEntry& entry : lock.Dropped())
-        events.emplace_back(TraceLevel::Errors, PolicyEvent(kAllowedSitesValue)
-                                                    .Add("dropped", entry.text)
-                                                    .Add("reason", EntryProblemText(entry.problem)));
+        events.emplace_back(
+            TraceLevel::Errors,
+            PolicyEvent(kAllowedSitesValue).Add("dropped", entry.text).Add("reason", EntryProblemText(entry.problem)));
     if (lock.Entries().empty())
         events.emplace_back(TraceLevel::Errors, PolicyEvent(kAllowedSitesValue)
                                                     .Add("state", lock.Dropped().empty() ? "empty" : "no usable entry")

@@ -14,12 +14,18 @@ HidInterfaceVerdict JudgeHidInterface(const HidInterfaceSeen& seen, ReaderIdenti
 
 const char* HidInterfaceVerdictText(HidInterfaceVerdict verdict) {
     switch (verdict) {
-        case HidInterfaceVerdict::Taken: return "taken";
-        case HidInterfaceVerdict::NotOpened: return "cannot be opened";
-        case HidInterfaceVerdict::NoAttributes: return "its vendor and product cannot be read";
-        case HidInterfaceVerdict::OtherIdentity: return "another device";
-        case HidInterfaceVerdict::NoCapabilities: return "its report lengths cannot be read";
-        case HidInterfaceVerdict::ReportLengthOutOfRange: return "report length out of range (3 to 65)";
+        case HidInterfaceVerdict::Taken:
+            return "taken";
+        case HidInterfaceVerdict::NotOpened:
+            return "cannot be opened";
+        case HidInterfaceVerdict::NoAttributes:
+            return "its vendor and product cannot be read";
+        case HidInterfaceVerdict::OtherIdentity:
+            return "another device";
+        case HidInterfaceVerdict::NoCapabilities:
+            return "its report lengths cannot be read";
+        case HidInterfaceVerdict::ReportLengthOutOfRange:
+            return "report length out of range (3 to 65)";
     }
     return "";
 }

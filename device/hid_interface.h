@@ -10,8 +10,8 @@
 
 struct HidInterfaceSeen {
     std::string path;
-    bool opened = false;    // for reading and writing
-    uint32_t openError = 0;  // the system's error code when not opened
+    bool opened = false;      // for reading and writing
+    uint32_t openError = 0;   // the system's error code when not opened
     bool identified = false;  // its vendor and product were read
     uint16_t vendorId = 0;
     uint16_t productId = 0;

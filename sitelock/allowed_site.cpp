@@ -44,17 +44,28 @@ bool IsSubdomainOf(std::string_view host, std::string_view domain) {
 
 const char* EntryProblemText(EntryProblem problem) {
     switch (problem) {
-        case EntryProblem::None: return "";
-        case EntryProblem::Empty: return "empty";
-        case EntryProblem::Scheme: return "does not start with https://, http:// or file:";
-        case EntryProblem::FileForm: return "local files are allowed by file: alone";
-        case EntryProblem::Path: return "has a path other than /";
-        case EntryProblem::QueryOrFragment: return "has a query or a fragment";
-        case EntryProblem::UserInfo: return "has a user name";
-        case EntryProblem::PercentSign: return "has a percent sign";
-        case EntryProblem::Backslash: return "has a backslash";
-        case EntryProblem::HostOrPort: return "the host or the port cannot be read";
-        case EntryProblem::WildcardOfAddress: return "an address has no subdomains";
+        case EntryProblem::None:
+            return "";
+        case EntryProblem::Empty:
+            return "empty";
+        case EntryProblem::Scheme:
+            return "does not start with https://, http:// or file:";
+        case EntryProblem::FileForm:
+            return "local files are allowed by file: alone";
+        case EntryProblem::Path:
+            return "has a path other than /";
+        case EntryProblem::QueryOrFragment:
+            return "has a query or a fragment";
+        case EntryProblem::UserInfo:
+            return "has a user name";
+        case EntryProblem::PercentSign:
+            return "has a percent sign";
+        case EntryProblem::Backslash:
+            return "has a backslash";
+        case EntryProblem::HostOrPort:
+            return "the host or the port cannot be read";
+        case EntryProblem::WildcardOfAddress:
+            return "an address has no subdomains";
     }
     return "";
 }

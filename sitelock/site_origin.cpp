@@ -155,15 +155,24 @@ PageUrlReading ReadNetworkUrl(std::string_view rest, SiteScheme scheme) {
 
 const char* PageUrlProblemText(PageUrlProblem problem) {
     switch (problem) {
-        case PageUrlProblem::None: return "";
-        case PageUrlProblem::Empty: return "empty";
-        case PageUrlProblem::ForbiddenCharacter: return "has a control character or a backslash";
-        case PageUrlProblem::Scheme: return "is not an http, https or file URL";
-        case PageUrlProblem::NoAuthority: return "has no //host";
-        case PageUrlProblem::UserInfo: return "has a user name";
-        case PageUrlProblem::PercentSign: return "has a percent sign in the host or port";
-        case PageUrlProblem::HostOrPort: return "the host or the port cannot be read";
-        case PageUrlProblem::FileNotLocal: return "is not a local file";
+        case PageUrlProblem::None:
+            return "";
+        case PageUrlProblem::Empty:
+            return "empty";
+        case PageUrlProblem::ForbiddenCharacter:
+            return "has a control character or a backslash";
+        case PageUrlProblem::Scheme:
+            return "is not an http, https or file URL";
+        case PageUrlProblem::NoAuthority:
+            return "has no //host";
+        case PageUrlProblem::UserInfo:
+            return "has a user name";
+        case PageUrlProblem::PercentSign:
+            return "has a percent sign in the host or port";
+        case PageUrlProblem::HostOrPort:
+            return "the host or the port cannot be read";
+        case PageUrlProblem::FileNotLocal:
+            return "is not a local file";
     }
     return "";
 }

@@ -53,15 +53,22 @@ SiteVerdict SiteLock::Judge(std::optional<std::string_view> pageUrl) const {
 
 std::string SiteVerdictText(const SiteVerdict& verdict) {
     switch (verdict.rule) {
-        case SiteVerdict::Rule::NoLock: return "allowed: no AllowedSites, no lock";
-        case SiteVerdict::Rule::ListedEntry: return "allowed by the entry " + verdict.entry;
-        case SiteVerdict::Rule::NotAList: return "refused: AllowedSites is not a list (REG_MULTI_SZ)";
-        case SiteVerdict::Rule::EmptyList: return "refused: AllowedSites is empty";
-        case SiteVerdict::Rule::EveryEntryDropped: return "refused: no entry of AllowedSites can be read";
-        case SiteVerdict::Rule::NoPageUrl: return "refused: the container tells no page URL";
+        case SiteVerdict::Rule::NoLock:
+            return "allowed: no AllowedSites, no lock";
+        case SiteVerdict::Rule::ListedEntry:
+            return "allowed by the entry " + verdict.entry;
+        case SiteVerdict::Rule::NotAList:
+            return "refused: AllowedSites is not a list (REG_MULTI_SZ)";
+        case SiteVerdict::Rule::EmptyList:
+            return "refused: AllowedSites is empty";
+        case SiteVerdict::Rule::EveryEntryDropped:
+            return "refused: no entry of AllowedSites can be read";
+        case SiteVerdict::Rule::NoPageUrl:
+            return "refused: the container tells no page URL";
         case SiteVerdict::Rule::PageUrlRefused:
             return std::string("refused: the page's URL ") + PageUrlProblemText(verdict.page.problem);
-        case SiteVerdict::Rule::NotListed: return "refused: no entry allows this origin";
+        case SiteVerdict::Rule::NotListed:
+            return "refused: no entry allows this origin";
     }
     return {};
 }

@@ -67,11 +67,11 @@ std::string TraceLine(const TraceStamp& stamp, const TraceEvent& event) {
     const hh_mm_ss time(instant - day);
     char head[128];
     std::snprintf(head, sizeof head, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ pid=%u tid=%u control=%u ",
-                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
-                  static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()),
-                  static_cast<int>(time.subseconds().count()), static_cast<unsigned>(stamp.processId),
-                  static_cast<unsigned>(stamp.threadId), static_cast<unsigned>(stamp.control));
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                  static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                  static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()),
+                  static_cast<unsigned>(stamp.processId), static_cast<unsigned>(stamp.threadId),
+                  static_cast<unsigned>(stamp.control));
     std::string line = head;
     line += event.Text();
     line += "\r\n";

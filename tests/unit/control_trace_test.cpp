@@ -73,8 +73,9 @@ TEST_F(ControlTraceTest, LevelTwoTracesEveryCallWithoutItsBytes) {
     control.DevClose(handle);
 
     const std::string h = std::to_string(handle);
-    EXPECT_TRUE(std::regex_match(sink_->Only("DevOpen"),
-                                 std::regex("DevOpen handle=" + h + " ms=[0-9]+ reader=155B:4612 report-length=33 path=fake")));
+    EXPECT_TRUE(
+        std::regex_match(sink_->Only("DevOpen"),
+                         std::regex("DevOpen handle=" + h + " ms=[0-9]+ reader=155B:4612 report-length=33 path=fake")));
     EXPECT_TRUE(std::regex_match(sink_->Only("DevCall"),
                                  std::regex("DevCall handle=" + h + " out=16 in=16 last=7890 ms=[0-9]+")))
         << sink_->Only("DevCall");
@@ -89,8 +90,8 @@ TEST_F(ControlTraceTest, LevelThreeAddsTheBytes) {
     ASSERT_NE(control.DevOpen(), 0);
     control.DevCall(kCommand);
     EXPECT_TRUE(std::regex_search(sink_->Only("DevCall"), std::regex(std::string(" out=16 in=4 last=9000 ms=[0-9]+ "
-                                                                                  "command=") +
-                                                                      kCommandHex + " answer=6F009000$")))
+                                                                                 "command=") +
+                                                                     kCommandHex + " answer=6F009000$")))
         << sink_->Only("DevCall");
 }
 
@@ -183,16 +184,17 @@ TEST(SetupTraceTest, ThePolicyAsReadWithEachDroppedEntryAtLevelOne) {
         PolicyValue{PolicyValue::Kind::MultiString, {"https://terminal.example.com/", "https://a.example/app"}, 0};
     values.byName["ExchangeTimeoutSeconds"] = PolicyValue{PolicyValue::Kind::Other, {}, 0};
     values.byName["TraceLevel"] = PolicyValue{PolicyValue::Kind::Number, {}, 2};
-    const LeveledEvents events = PolicyEvents(MachinePolicyFrom(values), "C:\\Users\\u\\AppData\\LocalLow\\VELDORINCTL");
+    const LeveledEvents events =
+        PolicyEvents(MachinePolicyFrom(values), "C:\\Users\\u\\AppData\\LocalLow\\VELDORINCTL");
     std::vector<std::string> errors, calls;
     for (const auto& [level, event] : events) (level == TraceLevel::Errors ? errors : calls).push_back(event.Text());
     EXPECT_EQ(errors, (std::vector<std::string>{
                           "policy value=AllowedSites dropped=https://a.example/app reason=\"has a path other than /\"",
                           "policy value=ExchangeTimeoutSeconds state=\"not a REG_DWORD\" failure=\"no time limit\""}));
-    EXPECT_EQ(calls, (std::vector<std::string>{
-                         "policy value=AllowedSites kept=https://terminal.example.com/",
-                         "policy value=TraceLevel number=2",
-                         "policy value=TraceFolder folder=\"C:\\\\Users\\\\u\\\\AppData\\\\LocalLow\\\\VELDORINCTL\""}))
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{
+                  "policy value=AllowedSites kept=https://terminal.example.com/", "policy value=TraceLevel number=2",
+                  "policy value=TraceFolder folder=\"C:\\\\Users\\\\u\\\\AppData\\\\LocalLow\\\\VELDORINCTL\""}))
         << "a backslash is escaped, so that the line reads back";
 
     PolicyValues everyEntryDropped;
@@ -214,8 +216,9 @@ TEST(SetupTraceTest, TheVerdictNamesTheOriginAndTheRuleNeverTheUrl) {
               "page origin=https://a.example.com:8443 verdict=refused rule=\"refused: no entry allows this origin\"");
     const SiteVerdict listed = lock.Judge("https://a.example.com/secret/path?token=1");
     EXPECT_EQ(VerdictTraceLevel(listed), TraceLevel::Calls);
-    EXPECT_EQ(VerdictEvent(listed).Text(), "page origin=https://a.example.com:443 verdict=allowed "
-                                           "rule=\"allowed by the entry https://*.example.com\"");
+    EXPECT_EQ(VerdictEvent(listed).Text(),
+              "page origin=https://a.example.com:443 verdict=allowed "
+              "rule=\"allowed by the entry https://*.example.com\"");
     EXPECT_EQ(VerdictEvent(lock.Judge(std::nullopt)).Text(),
               "page origin=none verdict=refused rule=\"refused: the container tells no page URL\"");
 }

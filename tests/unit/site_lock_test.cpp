@@ -294,14 +294,14 @@ TEST(SiteLockTest, ARefusedPageUrlTellsWhy) {
         const char* url;
         PageUrlProblem problem;
     };
-    for (const Case& c : {Case{"", PageUrlProblem::Empty}, Case{"https://a.\texample/", PageUrlProblem::ForbiddenCharacter},
-                          Case{"https://a.example\\@b/", PageUrlProblem::ForbiddenCharacter},
-                          Case{"about:blank", PageUrlProblem::Scheme}, Case{"a.example", PageUrlProblem::Scheme},
-                          Case{"https:a.example", PageUrlProblem::NoAuthority},
-                          Case{"https://u@a.example/", PageUrlProblem::UserInfo},
-                          Case{"https://%61.example/", PageUrlProblem::PercentSign},
-                          Case{"https://a.example:99999/", PageUrlProblem::HostOrPort},
-                          Case{"file://server/share/page.html", PageUrlProblem::FileNotLocal}}) {
+    for (const Case& c :
+         {Case{"", PageUrlProblem::Empty}, Case{"https://a.\texample/", PageUrlProblem::ForbiddenCharacter},
+          Case{"https://a.example\\@b/", PageUrlProblem::ForbiddenCharacter},
+          Case{"about:blank", PageUrlProblem::Scheme}, Case{"a.example", PageUrlProblem::Scheme},
+          Case{"https:a.example", PageUrlProblem::NoAuthority}, Case{"https://u@a.example/", PageUrlProblem::UserInfo},
+          Case{"https://%61.example/", PageUrlProblem::PercentSign},
+          Case{"https://a.example:99999/", PageUrlProblem::HostOrPort},
+          Case{"file://server/share/page.html", PageUrlProblem::FileNotLocal}}) {
         const PageUrlReading reading = ReadPageUrl(c.url);
         EXPECT_EQ(reading.problem, c.problem) << c.url;
         EXPECT_FALSE(reading.origin) << c.url;

@@ -23,7 +23,8 @@ TEST(TraceLineTest, StampThenEventThenFields) {
     // 2025-06-01 08:15:42.137 UTC
     const auto time = std::chrono::sys_days(std::chrono::year{2025} / 6 / 1) + 8h + 15min + 42s + 137ms + 999us;
     const TraceStamp stamp{time, 4242, 17, 3};
-    const TraceEvent event = TraceEvent("DevCall").Add("handle", 1).Add("out", 5u).AddHex("last", (const uint8_t*)"\x90\x00", 2);
+    const TraceEvent event =
+        TraceEvent("DevCall").Add("handle", 1).Add("out", 5u).AddHex("last", (const uint8_t*)"\x90\x00", 2);
     EXPECT_EQ(TraceLine(stamp, event),
               "2025-06-01T08:15:42.137Z pid=4242 tid=17 control=3 DevCall handle=1 out=5 last=9000\r\n");
     EXPECT_EQ(TraceLine(TraceStamp{std::chrono::sys_days(std::chrono::year{1999} / 12 / 31) + 23h + 59min + 59s + 5ms},
