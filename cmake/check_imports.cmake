@@ -3,7 +3,7 @@
 # Fails unless every DLL the binary imports ships with Windows. The C and C++
 # runtimes must be linked in (-static): libstdc++-6.dll, libgcc_s_seh-1.dll
 # and libwinpthread-1.dll are not on a user's machine.
-set(system_dlls kernel32 user32 gdi32 advapi32 ole32 oleaut32 setupapi hid crypt32 msvcrt)
+set(system_dlls kernel32 user32 gdi32 advapi32 ole32 oleaut32 shell32 version setupapi hid crypt32 msvcrt)
 list(JOIN system_dlls "|" system_pattern)
 
 execute_process(COMMAND ${OBJDUMP} -p ${BINARY} OUTPUT_VARIABLE dump RESULT_VARIABLE status)

@@ -36,13 +36,3 @@ UniqueBstr AnsiTextToBstr(std::string_view text) {
     if (units != 0) ::MultiByteToWideChar(CP_THREAD_ACP, 0, text.data(), bytes, result.get(), units);
     return result;
 }
-
-std::string WideToUtf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int length = static_cast<int>(text.size());
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return {};
-    std::string utf8(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), size, nullptr, nullptr);
-    return utf8;
-}

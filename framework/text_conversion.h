@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "win32/unique_bstr.h"
+#include "win32/utf8_text.h"
 
 // `text` as 8-bit text in CP_ACP, converted without flags and without a
 // replacement character of our own (the code page's default stands in for
@@ -25,7 +26,3 @@ std::optional<std::string> BstrToAnsiText(BSTR text);
 // filled. Empty text gives an empty string, never a null one. Throws
 // std::bad_alloc (AfxThrowMemoryException) when the string cannot be allocated.
 UniqueBstr AnsiTextToBstr(std::string_view text);
-
-// UTF-16 text as UTF-8, every unit kept (embedded zeros included); an
-// unpaired surrogate becomes U+FFFD.
-std::string WideToUtf8(std::wstring_view text);

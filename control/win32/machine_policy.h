@@ -1,20 +1,17 @@
 // The machine policy as the registry holds it: the key
 // HKLM\SOFTWARE\Policies\VELDORINCTL, read from the 64-bit view whatever
-// this build's architecture.
+// this build's architecture. What the values mean is portable
+// (sitelock/site_policy.h).
 #pragma once
 
 #include <string>
 
-#include "device/exchange_deadline.h"
 #include "sitelock/site_policy.h"
 
-struct MachinePolicy {
-    SiteLock siteLock;
-    ExchangeTimeout exchangeTimeout{ExchangeTimeout::zero()};
-};
+// Reads every value the control knows (sitelock/policy_names.h) now.
+PolicyValues ReadMachinePolicyValues();
 
-// Reads the policy now. A key that exists but cannot be read locks every
-// page out rather than none.
+// Reads the policy now and gives what it means.
 MachinePolicy ReadMachinePolicy();
 
 // Text of the policy's names for the wide registry functions.

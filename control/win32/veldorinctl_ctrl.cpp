@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "control/win32/about_box.h"
+#include "control/setup_trace.h"
 #include "control/win32/page_url.h"
 #include "device/win32/hid_discovery.h"
 #include "framework/text_conversion.h"
@@ -56,9 +57,21 @@ CVELDORINCTLCtrl::CVELDORINCTLCtrl()
       // Under a lock, a control without a site has no page that could be
       // allowed.
       m_siteAllowed(!m_policy.siteLock.IsLocked()),
+      m_trace(m_policy.trace),
       m_answersReady([this] { OnAnswersArrived(); }),
-      m_methods(&OpenHidDevice, [this] { m_answersReady.Wake(); }) {
+      m_methods([this](uint16_t vendorId, uint16_t productId) { return OpenReader(vendorId, productId); },
+                [this] { m_answersReady.Wake(); }) {
     InitializeIIDs(&DIID__DVELDORINCTL, &DIID__DVELDORINCTLEvents);
+    Trace(&m_trace, TraceLevel::Calls, [] { return TraceEvent("created"); });
+    if (m_trace.Wants(TraceLevel::Errors)) {
+        try {
+            for (const auto& [level, event] : PolicyEvents(m_policy, m_trace.Folder()))
+                if (m_trace.Wants(level)) m_trace.Write(event);
+        } catch (...) {
+            // Out of memory: the policy's lines are lost, the control works.
+        }
+    }
+    m_methods.SetTrace(&m_trace);
     m_methods.SetExchangeTimeout(m_policy.exchangeTimeout);
     m_methods.AllowReaders(m_siteAllowed);
 }
@@ -67,6 +80,7 @@ CVELDORINCTLCtrl::~CVELDORINCTLCtrl() {
     // From here on no answer is fired, whether it waits already or the
     // worker finishes it before m_methods has stopped the worker.
     m_answersReady.Close();
+    Trace(&m_trace, TraceLevel::Calls, [this] { return TraceEvent("destroyed").Add("origin", m_pageOrigin); });
 }
 
 const DispatchMap& CVELDORINCTLCtrl::GetDispatchMap() const {
@@ -133,13 +147,40 @@ bool CVELDORINCTLCtrl::IsSiteAllowed() const {
 }
 
 void CVELDORINCTLCtrl::OnSetClientSite() {
+    // Without a lock the page's URL is read only for the trace.
+    if (!m_policy.siteLock.IsLocked() && !m_trace.Wants(TraceLevel::Calls)) return;
+    const SiteVerdict verdict = m_policy.siteLock.Judge(PageUrlOf(ClientSite()));
+    Trace(&m_trace, VerdictTraceLevel(verdict), [&] {
+        m_pageOrigin = OriginOf(verdict);  // here, where running out of memory costs only the trace
+        return VerdictEvent(verdict);
+    });
     if (!m_policy.siteLock.IsLocked()) return;
-    m_siteAllowed = m_policy.siteLock.Allows(PageUrlOf(ClientSite()));
+    m_siteAllowed = verdict.allowed;
     m_methods.AllowReaders(m_siteAllowed);
 }
 
+HidDevicePtr CVELDORINCTLCtrl::OpenReader(uint16_t vendorId, uint16_t productId) {
+    if (!m_trace.Wants(TraceLevel::Errors)) return OpenHidDevice(vendorId, productId);
+    return OpenHidDevice(vendorId, productId, [&](const HidInterfaceSeen& seen, HidInterfaceVerdict verdict) {
+        try {
+            TraceEvent event = HidInterfaceEvent(seen, verdict, {vendorId, productId});
+            if (m_trace.Wants(TraceLevel::Calls))
+                m_trace.Write(event);
+            else
+                m_interfaceEvents.push_back(std::move(event));
+        } catch (...) {
+            // Out of memory: the line is lost, the search goes on.
+        }
+    });
+}
+
 long CVELDORINCTLCtrl::DevOpen() {
-    return m_methods.DevOpen();
+    m_interfaceEvents.clear();
+    const long handle = m_methods.DevOpen();
+    if (handle == 0)
+        for (const TraceEvent& event : m_interfaceEvents) m_trace.Write(event);
+    m_interfaceEvents.clear();
+    return handle;
 }
 
 void CVELDORINCTLCtrl::DevClose(long hDev) {

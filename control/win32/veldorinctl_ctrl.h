@@ -8,6 +8,10 @@
 // the site gives, and a refused page uses no reader (see ControlMethods) and
 // is refused by IObjectSafety.
 //
+// The policy may also ask for a trace (trace/): the control writes the
+// policy it read, the page's verdict, the interfaces DevOpen looked at and,
+// through ControlMethods, every call.
+//
 // DevCallAsync's answers wait in call order in ControlMethods; the worker
 // wakes the control's own thread, which fires the events there when it pumps
 // messages, as an apartment-model object must. While the container has
@@ -21,10 +25,12 @@
 
 #include "control/control_methods.h"
 #include "control/win32/machine_policy.h"
+#include "device/hid_interface.h"
 #include "framework/object_factory.h"
 #include "framework/ole_control.h"
 #include "framework/runtime_class.h"
 #include "framework/thread_wakeup.h"
+#include "trace/win32/control_trace.h"
 #include "win32/unique_bstr.h"
 
 class CVELDORINCTLCtrl : public COleControl {
@@ -79,6 +85,8 @@ protected:
 private:
     void FireDevCallAsyncBack(const char* backData);
     void OnAnswersArrived();
+    // OpenHidDevice, telling the trace of each interface looked at.
+    HidDevicePtr OpenReader(uint16_t vendorId, uint16_t productId);
 
     static const DispatchMap dispatchMap;
     static const EventMap eventMap;
@@ -86,6 +94,12 @@ private:
     // Read once, when the control is made.
     const MachinePolicy m_policy;
     bool m_siteAllowed;
+    std::string m_pageOrigin = "none";  // for the trace
+    // Declared before m_methods, which writes to it from its worker.
+    ControlTrace m_trace;
+    // DevOpen's interface events, kept for a level 1 trace until DevOpen
+    // has failed (they explain it) or succeeded (they are dropped).
+    std::vector<TraceEvent> m_interfaceEvents;
 
     // Declared before m_methods so that it outlives the worker, which may
     // wake it until m_methods has stopped it.

@@ -40,49 +40,81 @@ std::string InterfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA& interfaceData)
     return detail->DevicePath;
 }
 
-// The input report length of the reader at `path`, or 0 when it is not one
-// of the identity asked for (or cannot be examined).
-uint16_t ReaderReportLength(const std::string& path, uint16_t vendorId, uint16_t productId) {
-    UniqueFileHandle file = OpenHidInterface(path.c_str());
-    if (!file) return 0;
-    HIDD_ATTRIBUTES attributes{};
-    attributes.Size = sizeof(attributes);
-    if (!::HidD_GetAttributes(file.get(), &attributes) || attributes.VendorID != vendorId ||
-        attributes.ProductID != productId)
-        return 0;
-    UniquePreparsedData preparsed;
-    if (!::HidD_GetPreparsedData(file.get(), preparsed.put())) return 0;
-    HIDP_CAPS caps{};
-    if (::HidP_GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS) return 0;
-    return IsReaderReportLength(caps.InputReportByteLength) ? caps.InputReportByteLength : 0;
-}
-
-}  // namespace
-
-std::unique_ptr<HidInterfaceDetail> FindHidDevicePath(uint16_t vendorId, uint16_t productId, uint16_t& reportLen) {
-    reportLen = 0;
+// Gives `visit` the path of each present HID interface, in enumeration
+// order, until it returns false.
+template <typename Visit>
+void ForEachHidInterfacePath(Visit visit) {
     GUID hidClass{};
     ::HidD_GetHidGuid(&hidClass);
     UniqueDevInfo set(::SetupDiGetClassDevsA(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-    if (!set) return nullptr;
-
+    if (!set) return;
     SP_DEVICE_INTERFACE_DATA interfaceData{};
     interfaceData.cbSize = sizeof(interfaceData);
     for (DWORD index = 0; ::SetupDiEnumDeviceInterfaces(set.get(), nullptr, &hidClass, index, &interfaceData);
          ++index) {
         std::string path = InterfacePath(set.get(), interfaceData);
-        if (path.empty()) continue;
-        const uint16_t length = ReaderReportLength(path, vendorId, productId);
-        if (length == 0) continue;
-        reportLen = length;
-        return std::make_unique<HidInterfaceDetail>(HidInterfaceDetail{std::move(path)});
+        if (!path.empty() && !visit(std::move(path))) return;
     }
-    return nullptr;
 }
 
-HidDevicePtr OpenHidDevice(uint16_t vendorId, uint16_t productId) {
+}  // namespace
+
+HidInterfaceSeen InspectHidInterface(std::string path) {
+    HidInterfaceSeen seen;
+    seen.path = std::move(path);
+    UniqueFileHandle file = OpenHidInterface(seen.path.c_str());
+    if (!file) {
+        seen.openError = ::GetLastError();
+        return seen;
+    }
+    seen.opened = true;
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof(attributes);
+    if (!::HidD_GetAttributes(file.get(), &attributes)) return seen;
+    seen.identified = true;
+    seen.vendorId = attributes.VendorID;
+    seen.productId = attributes.ProductID;
+    seen.versionNumber = attributes.VersionNumber;
+    UniquePreparsedData preparsed;
+    HIDP_CAPS caps{};
+    if (!::HidD_GetPreparsedData(file.get(), preparsed.put()) ||
+        ::HidP_GetCaps(preparsed.get(), &caps) != HIDP_STATUS_SUCCESS)
+        return seen;
+    seen.described = true;
+    seen.usagePage = caps.UsagePage;
+    seen.usage = caps.Usage;
+    seen.inputReportLength = caps.InputReportByteLength;
+    seen.outputReportLength = caps.OutputReportByteLength;
+    seen.featureReportLength = caps.FeatureReportByteLength;
+    return seen;
+}
+
+void EnumerateHidInterfaces(const std::function<void(const HidInterfaceSeen&)>& visit) {
+    ForEachHidInterfacePath([&](std::string path) {
+        visit(InspectHidInterface(std::move(path)));
+        return true;
+    });
+}
+
+std::unique_ptr<HidInterfaceDetail> FindHidDevicePath(uint16_t vendorId, uint16_t productId, uint16_t& reportLen,
+                                                      const HidInterfaceObserver& observer) {
+    reportLen = 0;
+    std::unique_ptr<HidInterfaceDetail> found;
+    ForEachHidInterfacePath([&](std::string path) {
+        HidInterfaceSeen seen = InspectHidInterface(std::move(path));
+        const HidInterfaceVerdict verdict = JudgeHidInterface(seen, {vendorId, productId});
+        if (observer) observer(seen, verdict);
+        if (verdict != HidInterfaceVerdict::Taken) return true;
+        reportLen = seen.inputReportLength;
+        found = std::make_unique<HidInterfaceDetail>(HidInterfaceDetail{std::move(seen.path)});
+        return false;
+    });
+    return found;
+}
+
+HidDevicePtr OpenHidDevice(uint16_t vendorId, uint16_t productId, const HidInterfaceObserver& observer) {
     uint16_t reportLen = 0;
-    std::unique_ptr<HidInterfaceDetail> detail = FindHidDevicePath(vendorId, productId, reportLen);
+    std::unique_ptr<HidInterfaceDetail> detail = FindHidDevicePath(vendorId, productId, reportLen, observer);
     if (!detail) return nullptr;
     UniqueFileHandle file = OpenHidInterface(detail->DevicePath.c_str());
     if (!file) return nullptr;
