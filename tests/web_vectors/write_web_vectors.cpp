@@ -20,7 +20,7 @@
 #include "sim/memory_report_link.h"
 #include "sim/responders.h"
 #include "tests/vectors/certificate_vectors.h"
-#include "tests/web_vectors/json_writer.h"
+#include "tools/json/json_writer.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
-// A small streaming JSON writer for the vector files: objects, arrays,
-// strings (escaped as \u00XX outside printable ASCII, so 8-bit text stays
-// byte for byte), integers, booleans and null.
+// A small streaming JSON writer: objects, arrays, strings, integers,
+// booleans and null. Bytes from 0x80 up are written either as \u00XX each,
+// so that 8-bit text stays byte for byte (the test vectors), or as they are,
+// for UTF-8 text (readerprobe).
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,12 @@
 #include <string>
 #include <vector>
 
+enum class JsonHighBytes { Escaped, Utf8 };
+
 class JsonWriter {
 public:
+    explicit JsonWriter(JsonHighBytes highBytes = JsonHighBytes::Escaped) : highBytes_(highBytes) {}
+
     JsonWriter& BeginObject() { return Open('{'); }
     JsonWriter& EndObject() { return Close('}'); }
     JsonWriter& BeginArray() { return Open('['); }
@@ -29,7 +34,7 @@ public:
             if (c == '"' || c == '\\') {
                 out_ += '\\';
                 out_ += static_cast<char>(c);
-            } else if (c < 0x20 || c >= 0x7F) {
+            } else if (c < 0x20 || c == 0x7F || (c > 0x7F && highBytes_ == JsonHighBytes::Escaped)) {
                 char escape[8];
                 std::snprintf(escape, sizeof escape, "\\u%04X", c);
                 out_ += escape;
@@ -42,8 +47,12 @@ public:
     }
 
     JsonWriter& Number(int64_t value) { return Raw(std::to_string(value)); }
+    JsonWriter& String(const char* text) { return String(std::string(text ? text : "")); }
     JsonWriter& Bool(bool value) { return Raw(value ? "true" : "false"); }
     JsonWriter& Null() { return Raw("null"); }
+
+    // What was written; a complete document ends with a newline.
+    const std::string& Text() const { return out_; }
 
     bool WriteTo(const char* path) const {
         std::FILE* file = std::fopen(path, "wb");
@@ -86,6 +95,7 @@ private:
         return *this;
     }
 
+    const JsonHighBytes highBytes_;
     std::string out_;
     std::vector<bool> first_;
     bool afterKey_ = false;

@@ -1,0 +1,17 @@
+// readerprobe's report for people (text) and for programs (JSON).
+#pragma once
+
+#include <string>
+
+#include "tools/readerprobe/probe.h"
+
+std::string ReportText(const ProbeReport& report);
+std::string ReportJson(const ProbeReport& report, ProbeExit exit);
+
+// Shared by both: what a number or an identity looks like.
+std::string Hex4(uint16_t value);
+std::string IdentityText(uint16_t vendorId, uint16_t productId);
+// The TraceLevel value as the policy holds it, and what it means.
+std::string TraceLevelText(const PolicyValue& value);
+// ExchangeTimeoutSeconds likewise.
+std::string TimeLimitText(const PolicyValue& value);
