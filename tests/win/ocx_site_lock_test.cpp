@@ -3,18 +3,16 @@
 // page can still do, and the exchange time limit against a silent reader.
 // Each test writes its own policy into the registry and removes it.
 #include <objsafe.h>
-#include <servprov.h>
-#include <shlguid.h>
 
 #include <chrono>
 
 #include "resources/dispids.h"
 #include "tests/vectors/certificate_vectors.h"
+#include "tests/win/browser_site.h"
 #include "tests/win/ocx_client.h"
 #include "tests/win/ole_fakes.h"
 #include "tests/win/scoped_machine_policy.h"
 #include "tests/win/simulated_readers.h"
-#include "tools/pagehost/location_browser.h"
 
 namespace veldorinctl::test {
 namespace {
@@ -26,46 +24,6 @@ ComPtr<IObjectSafety> SafetyOf(IDispatch* control) {
         control->QueryInterface(IID_IObjectSafety, reinterpret_cast<void**>(safety.GetAddressOf())));
     return safety;
 }
-
-// A client site in a browser that is showing `url`.
-class BrowserSite final : public CountedFake<IOleClientSite, IServiceProvider> {
-public:
-    explicit BrowserSite(std::wstring url) : url_(std::move(url)) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (riid == IID_IUnknown || riid == IID_IOleClientSite)
-            *ppv = static_cast<IOleClientSite*>(this);
-        else if (riid == IID_IServiceProvider)
-            *ppv = static_cast<IServiceProvider*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-        *moniker = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetContainer(IOleContainer** container) override {
-        *container = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-    STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** ppv) override {
-        *ppv = nullptr;
-        if (service != SID_SWebBrowserApp) return E_NOINTERFACE;
-        ComPtr<IWebBrowser2> browser;
-        *browser.GetAddressOf() = new pagehost::LocationBrowser(url_);
-        return browser->QueryInterface(riid, ppv);
-    }
-
-private:
-    std::wstring url_;
-};
 
 class OcxSiteLock : public SimulatedReaders {
 protected:

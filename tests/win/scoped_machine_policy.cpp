@@ -42,4 +42,12 @@ bool ScopedMachinePolicy::SetExchangeTimeoutSeconds(DWORD seconds) {
     return Write(kExchangeTimeoutValue, REG_DWORD, &seconds, sizeof seconds);
 }
 
+bool ScopedMachinePolicy::SetTraceLevel(DWORD level) {
+    return Write(kTraceLevelValue, REG_DWORD, &level, sizeof level);
+}
+
+bool ScopedMachinePolicy::SetTraceFolder(const std::wstring& folder) {
+    return Write(kTraceFolderValue, REG_SZ, folder.c_str(), static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t)));
+}
+
 }  // namespace veldorinctl::test

@@ -22,6 +22,8 @@ public:
     // AllowedSites as a REG_SZ: a value of the wrong type.
     bool SetAllowedSitesOfWrongType(const std::wstring& text);
     bool SetExchangeTimeoutSeconds(DWORD seconds);
+    bool SetTraceLevel(DWORD level);
+    bool SetTraceFolder(const std::wstring& folder);
 
     static void Remove();
 
