@@ -2,6 +2,8 @@
 // against simulated readers presented by the fake DLLs.
 #include "device/win32/hid_discovery.h"
 
+#include <windows.h>
+
 #include "tests/win/simulated_readers.h"
 
 namespace {
@@ -104,6 +106,54 @@ TEST_F(Discovery, OpeningKeepsOneHandleUntilClosed) {
 
     CloseHidDevice(device.release());
     EXPECT_TRUE(VeldorinSim_WaitForOpenHandles(0, 5000));
+}
+
+TEST_F(Discovery, TheObserverHearsOfEveryInterfaceLookedAtAndWhy) {
+    const int unopenable = Attach("155B 4612 65 unopenable");
+    const int other = Attach("1234 5678 65 echo");
+    const int wrongLength = Attach("155B 4612 66 echo");
+    const int reader = Attach("155B 4612 33 echo");
+    Attach("155B 4612 65 echo");  // after the one taken: never looked at
+
+    std::vector<std::pair<HidInterfaceSeen, HidInterfaceVerdict>> told;
+    uint16_t reportLen = 0;
+    const auto found = FindHidDevicePath(
+        0x155B, 0x4612, reportLen,
+        [&](const HidInterfaceSeen& seen, HidInterfaceVerdict verdict) { told.emplace_back(seen, verdict); });
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->DevicePath, PathOf(reader));
+    ASSERT_EQ(told.size(), 4u);
+    EXPECT_EQ(told[0].first.path, PathOf(unopenable));
+    EXPECT_EQ(told[0].second, HidInterfaceVerdict::NotOpened);
+    EXPECT_FALSE(told[0].first.opened);
+    EXPECT_EQ(told[0].first.openError, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND)) << "the system's error code";
+    EXPECT_EQ(told[1].first.path, PathOf(other));
+    EXPECT_EQ(told[1].second, HidInterfaceVerdict::OtherIdentity);
+    EXPECT_EQ(told[1].first.vendorId, 0x1234);
+    EXPECT_EQ(told[2].first.path, PathOf(wrongLength));
+    EXPECT_EQ(told[2].second, HidInterfaceVerdict::ReportLengthOutOfRange);
+    EXPECT_EQ(told[2].first.inputReportLength, 66);
+    EXPECT_EQ(told[3].second, HidInterfaceVerdict::Taken);
+    const HidInterfaceSeen& taken = told[3].first;
+    EXPECT_TRUE(taken.opened && taken.identified && taken.described);
+    EXPECT_EQ(taken.usagePage, 0xFF00);
+    EXPECT_EQ(taken.inputReportLength, 33);
+    EXPECT_EQ(taken.outputReportLength, 33);
+}
+
+TEST_F(Discovery, EnumerationInspectsEveryInterfaceAndGivesEverythingBack) {
+    Attach("155B 4612 65 unopenable");
+    Attach("6A8A 0801 33 echo");
+    Attach("1234 5678 3 echo");
+    std::vector<HidInterfaceSeen> seen;
+    EnumerateHidInterfaces([&](const HidInterfaceSeen& one) { seen.push_back(one); });
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_FALSE(seen[0].opened);
+    EXPECT_EQ(seen[1].vendorId, 0x6A8A);
+    EXPECT_EQ(seen[1].productId, 0x0801);
+    EXPECT_EQ(seen[2].inputReportLength, 3);
+    EXPECT_EQ(VeldorinSim_OpenPreparsedData(), 0);
+    EXPECT_TRUE(VeldorinSim_WaitForOpenHandles(0, 5000)) << "each interface is closed after it was looked at";
 }
 
 }  // namespace
