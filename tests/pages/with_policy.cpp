@@ -1,7 +1,8 @@
 // with_policy: runs a command with the control's machine policy in the
 // registry, and removes the policy afterwards whatever the command did.
 //
-//   with_policy [--site ENTRY]... [--no-sites] [--timeout SECONDS] -- PROGRAM [ARGUMENT]...
+//   with_policy [--site ENTRY]... [--no-sites] [--timeout SECONDS] [--trace-level N] [--trace-folder FOLDER]
+//               -- PROGRAM [ARGUMENT]...
 //
 // --site entries make AllowedSites (none: the value is absent, unless
 // --no-sites asks for an empty list). The exit code is the command's.
@@ -48,6 +49,8 @@ int wmain(int count, wchar_t** arguments) {
     std::vector<std::wstring> sites;
     bool emptyList = false;
     long timeout = -1;
+    long traceLevel = -1;
+    std::wstring traceFolder;
     int i = 1;
     for (; i < count && std::wcscmp(arguments[i], L"--") != 0; ++i) {
         const std::wstring argument = arguments[i];
@@ -57,9 +60,15 @@ int wmain(int count, wchar_t** arguments) {
             emptyList = true;
         } else if (argument == L"--timeout" && i + 1 < count) {
             timeout = std::wcstol(arguments[++i], nullptr, 10);
+        } else if (argument == L"--trace-level" && i + 1 < count) {
+            traceLevel = std::wcstol(arguments[++i], nullptr, 10);
+        } else if (argument == L"--trace-folder" && i + 1 < count) {
+            traceFolder = arguments[++i];
         } else {
-            std::fputs("usage: with_policy [--site ENTRY]... [--no-sites] [--timeout S] -- PROGRAM [ARGUMENT]...\n",
-                       stderr);
+            std::fputs(
+                "usage: with_policy [--site ENTRY]... [--no-sites] [--timeout S] [--trace-level N] "
+                "[--trace-folder F] -- PROGRAM [ARGUMENT]...\n",
+                stderr);
             return 126;
         }
     }
@@ -70,5 +79,7 @@ int wmain(int count, wchar_t** arguments) {
     veldorinctl::test::ScopedMachinePolicy policy;
     if ((!sites.empty() || emptyList) && !policy.SetAllowedSites(sites)) return 125;
     if (timeout >= 0 && !policy.SetExchangeTimeoutSeconds(static_cast<DWORD>(timeout))) return 125;
+    if (traceLevel >= 0 && !policy.SetTraceLevel(static_cast<DWORD>(traceLevel))) return 125;
+    if (!traceFolder.empty() && !policy.SetTraceFolder(traceFolder)) return 125;
     return Run(command);
 }
