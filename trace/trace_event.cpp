@@ -51,10 +51,15 @@ TraceEvent& TraceEvent::AddHex(std::string_view key, const uint8_t* data, size_t
     text_ += ' ';
     text_ += key;
     text_ += '=';
-    if (length == 0) text_ += "\"\"";
+    if (length == 0) {
+        text_ += "\"\"";
+        return *this;
+    }
+    const size_t start = text_.size();
+    text_.resize(start + 2 * length);
     for (size_t i = 0; i < length; ++i) {
-        text_ += kDigits[data[i] >> 4];
-        text_ += kDigits[data[i] & 0x0F];
+        text_[start + 2 * i] = kDigits[data[i] >> 4];
+        text_[start + 2 * i + 1] = kDigits[data[i] & 0x0F];
     }
     return *this;
 }
