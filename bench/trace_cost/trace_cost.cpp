@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         std::printf("%5u-byte command: off %.2f us", bytes, off);
         for (const TraceLevel level : {TraceLevel::Errors, TraceLevel::Calls, TraceLevel::Bytes}) {
             const double traced = PerCall(level, folder, command, n);
-            std::printf(", level %d %.2f us (+%.2f)", static_cast<int>(level), traced, traced - off);
+            std::printf(", level %d %.2f us (%+.2f)", static_cast<int>(level), traced, traced - off);
         }
         std::printf("\n");
     }

@@ -32,7 +32,9 @@ void WriteInterfaces(JsonWriter& json, const ProbeReport& report) {
                 .Key("featureReportLength")
                 .Number(seen.featureReportLength);
         json.Key("reader").Bool(found.verdict == HidInterfaceVerdict::Taken);
-        json.Key("verdict").String(HidInterfaceVerdictText(found.verdict)).EndObject();
+        json.Key("verdict")
+            .String(found.verdict == HidInterfaceVerdict::Taken ? "a reader" : HidInterfaceVerdictText(found.verdict))
+            .EndObject();
     }
     json.EndArray().Key("reader");
     if (!report.reader) {
@@ -144,7 +146,7 @@ void WriteRequests(JsonWriter& json, const ProbeReport& report) {
 
 std::string ReportJson(const ProbeReport& report, ProbeExit exit) {
     JsonWriter json(JsonHighBytes::Utf8);
-    json.BeginObject().Key("readerprobe").String(report.version).Key("architecture").String(report.architecture);
+    json.BeginObject().Key("version").String(report.version).Key("architecture").String(report.architecture);
     json.Key("exitCode").Number(exit);
     WriteInterfaces(json, report);
     WriteRegistration(json, report);
