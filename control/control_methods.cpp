@@ -6,6 +6,7 @@
 
 #include "certificate/certificate.h"
 #include "control/call_trace.h"
+#include "device/hid_interface.h"
 #include "device/download_ca.h"
 
 namespace {
@@ -90,12 +91,10 @@ int32_t ControlMethods::DevOpen() {
         if (!device) continue;
         const int32_t handle = NextHandle();
         Trace(m_trace, TraceLevel::Calls, [&] {
-            char reader[10];
-            std::snprintf(reader, sizeof reader, "%04X:%04X", identity.vendorId, identity.productId);
             return TraceEvent("DevOpen")
                 .Add("handle", handle)
                 .Add("ms", Milliseconds(Clock::now() - start).count())
-                .Add("reader", reader)
+                .Add("reader", IdentityText(identity))
                 .Add("report-length", device->nReportLen)
                 .Add("path", device->pDetail->DevicePath);
         });

@@ -1,16 +1,8 @@
 #include "control/setup_trace.h"
 
-#include <cstdio>
-
 #include "sitelock/policy_names.h"
 
 namespace {
-
-std::string Hex4(uint16_t value) {
-    char text[5];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
 
 TraceEvent PolicyEvent(const char* value) {
     return TraceEvent("policy").Add("value", value);
@@ -91,7 +83,7 @@ TraceEvent VerdictEvent(const SiteVerdict& verdict) {
 
 TraceEvent HidInterfaceEvent(const HidInterfaceSeen& seen, HidInterfaceVerdict verdict, ReaderIdentity sought) {
     TraceEvent event("hid-interface");
-    event.Add("sought", Hex4(sought.vendorId) + ":" + Hex4(sought.productId)).Add("path", seen.path);
+    event.Add("sought", IdentityText(sought)).Add("path", seen.path);
     if (!seen.opened) event.Add("open-error", seen.openError);
     if (seen.identified) event.Add("vid", Hex4(seen.vendorId)).Add("pid", Hex4(seen.productId));
     if (seen.described)

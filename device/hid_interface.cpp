@@ -1,5 +1,7 @@
 #include "device/hid_interface.h"
 
+#include <cstdio>
+
 #include "device/hid_device.h"
 
 HidInterfaceVerdict JudgeHidInterface(const HidInterfaceSeen& seen, ReaderIdentity identity) {
@@ -28,4 +30,14 @@ const char* HidInterfaceVerdictText(HidInterfaceVerdict verdict) {
             return "report length out of range (3 to 65)";
     }
     return "";
+}
+
+std::string Hex4(uint16_t value) {
+    char text[5];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+std::string IdentityText(ReaderIdentity identity) {
+    return Hex4(identity.vendorId) + ":" + Hex4(identity.productId);
 }

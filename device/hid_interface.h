@@ -39,5 +39,11 @@ HidInterfaceVerdict JudgeHidInterface(const HidInterfaceSeen& seen, ReaderIdenti
 // "taken", "not opened", "another device", ...
 const char* HidInterfaceVerdictText(HidInterfaceVerdict verdict);
 
+// A 16-bit identifier as four upper-case hex digits ("155B"), and an
+// identity as vendor:product ("155B:4612"), as the trace and readerprobe
+// write them.
+std::string Hex4(uint16_t value);
+std::string IdentityText(ReaderIdentity identity);
+
 // Told of every interface discovery looks at, in enumeration order.
 using HidInterfaceObserver = std::function<void(const HidInterfaceSeen&, HidInterfaceVerdict)>;

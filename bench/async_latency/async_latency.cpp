@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/microseconds.h"
 #include "control/async_call_queue.h"
 #include "framework/thread_wakeup.h"
 #include "tests/win/ocx_client.h"
@@ -27,17 +28,6 @@
 namespace {
 
 using namespace veldorinctl::test;
-
-double Now() {
-    static const double ticksPerMicrosecond = [] {
-        LARGE_INTEGER frequency;
-        ::QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1e6;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / ticksPerMicrosecond;
-}
 
 void Report(const char* what, std::vector<double> microseconds) {
     std::sort(microseconds.begin(), microseconds.end());
@@ -58,13 +48,13 @@ std::vector<double> HandOff(size_t calls) {
     std::optional<AsyncCallQueue> queue;
     CThreadWakeup wakeup([&] {
         while (queue->TakeAnswer()) {
-            latencies.push_back(Now() - answered);
+            latencies.push_back(Microseconds() - answered);
             taken = true;
         }
     });
     queue.emplace(
         [&](AsyncCallRequest&) {
-            answered = Now();
+            answered = Microseconds();
             return std::string("AQID");
         },
         [&] { wakeup.Wake(); });
@@ -100,7 +90,7 @@ public:
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        at = Now();
+        at = Microseconds();
         arrived = true;
         return S_OK;
     }
@@ -120,13 +110,13 @@ void ThroughTheOcx(size_t calls) {
     UniqueVariant command = Text(L"AQID");
     std::vector<double> roundTrips, eventTrips;
     for (size_t i = 0; i < calls; ++i) {
-        const double start = Now();
+        const double start = Microseconds();
         Call(control.Get(), 3, {&command});
-        roundTrips.push_back(Now() - start);
+        roundTrips.push_back(Microseconds() - start);
     }
     for (size_t i = 0; i < calls; ++i) {
         sink.arrived = false;
-        const double start = Now();
+        const double start = Microseconds();
         Call(control.Get(), 4, {&command});
         PumpUntil(sink.arrived);
         eventTrips.push_back(sink.at - start);

@@ -17,6 +17,7 @@
 #include <deque>
 #include <string>
 
+#include "bench/microseconds.h"
 #include "codec/base64.h"
 #include "control/control_methods.h"
 #include "trace/win32/control_trace.h"
@@ -43,17 +44,6 @@ public:
 private:
     std::deque<std::vector<uint8_t>> reports_;
 };
-
-double Microseconds() {
-    static const double ticksPerMicrosecond = [] {
-        LARGE_INTEGER frequency;
-        ::QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(frequency.QuadPart) / 1e6;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / ticksPerMicrosecond;
-}
 
 // The best of five runs of `calls` DevCalls, in microseconds per call: the
 // run least disturbed by the rest of the machine.

@@ -4,13 +4,13 @@
 // policy, the page's verdict and the HID interfaces looked at.
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <regex>
 
 #include "codec/base64.h"
 #include "control/setup_trace.h"
 #include "device/download_ca.h"
 #include "fake_readers.h"
+#include "recording_sink.h"
 #include "sim/responders.h"
 #include "tests/vectors/certificate_vectors.h"
 #include "trace/trace_sink.h"
@@ -18,32 +18,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class RecordingSink final : public TraceSink {
-public:
-    using TraceSink::TraceSink;
-    void Write(const TraceEvent& event) noexcept override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        lines_.push_back(event.Text());
-    }
-    std::vector<std::string> Lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_;
-    }
-    // The one line that starts with `start`; fails the test unless there is
-    // exactly one.
-    std::string Only(const std::string& start) {
-        std::vector<std::string> found;
-        for (const std::string& line : Lines())
-            if (line.starts_with(start)) found.push_back(line);
-        EXPECT_EQ(found.size(), 1u) << start;
-        return found.empty() ? std::string() : found.front();
-    }
-
-private:
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 // A 16-byte command whose hex text shows wherever the bytes are written.
 constexpr char kCommand[] = "q83vEjRWeJCrze8SNFZ4kA==";  // ABCDEF1234567890ABCDEF1234567890

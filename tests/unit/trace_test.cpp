@@ -11,6 +11,7 @@
 #include <regex>
 #include <thread>
 
+#include "recording_sink.h"
 #include "trace/posix/posix_trace_files.h"
 #include "trace/rolling_trace_file.h"
 #include "trace/trace_sink.h"
@@ -48,13 +49,6 @@ TEST(TraceLineTest, NoValueCanBreakTheLineOrForgeAField) {
     EXPECT_EQ(event.Text().find('\n'), std::string::npos);
 }
 
-class RecordingSink final : public TraceSink {
-public:
-    using TraceSink::TraceSink;
-    void Write(const TraceEvent& event) noexcept override { lines.push_back(event.Text()); }
-    std::vector<std::string> lines;
-};
-
 TEST(TraceSinkTest, AnEventIsBuiltOnlyWhenItsLevelIsWanted) {
     RecordingSink calls(TraceLevel::Calls);
     int built = 0;
@@ -68,7 +62,7 @@ TEST(TraceSinkTest, AnEventIsBuiltOnlyWhenItsLevelIsWanted) {
     Trace(&calls, TraceLevel::Off, build);
     Trace(static_cast<TraceSink*>(nullptr), TraceLevel::Errors, build);
     EXPECT_EQ(built, 2);
-    EXPECT_EQ(calls.lines.size(), 2u);
+    EXPECT_EQ(calls.Lines().size(), 2u);
 
     RecordingSink off(TraceLevel::Off);
     Trace(&off, TraceLevel::Errors, build);
@@ -78,7 +72,7 @@ TEST(TraceSinkTest, AnEventIsBuiltOnlyWhenItsLevelIsWanted) {
 TEST(TraceSinkTest, AFailureWhileBuildingCostsOnlyTheEvent) {
     RecordingSink sink(TraceLevel::Bytes);
     EXPECT_NO_THROW(Trace(&sink, TraceLevel::Errors, []() -> TraceEvent { throw std::bad_alloc(); }));
-    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_TRUE(sink.Lines().empty());
 }
 
 // Files in memory, with failures on demand.

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "codec/base64.h"
 #include "resources/dispids.h"
 #include "tests/vectors/certificate_vectors.h"
 #include "tests/win/browser_site.h"
@@ -42,14 +43,8 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 }
 
 std::wstring Base64Of(const std::vector<uint8_t>& bytes) {
-    static constexpr wchar_t kAlphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::wstring text;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        const uint32_t group =
-            bytes[i] << 16 | (i + 1 < bytes.size() ? bytes[i + 1] << 8 : 0) | (i + 2 < bytes.size() ? bytes[i + 2] : 0);
-        for (size_t k = 0; k < 4; ++k) text += i + k <= bytes.size() ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : L'=';
-    }
-    return text;
+    const std::string text = Base64().Encode(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return std::wstring(text.begin(), text.end());
 }
 
 // `length` bytes that start with the number `n`.

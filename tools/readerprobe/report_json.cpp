@@ -43,7 +43,7 @@ void WriteInterfaces(JsonWriter& json, const ProbeReport& report) {
     }
     json.BeginObject()
         .Key("identity")
-        .String(IdentityText(report.reader->identity.vendorId, report.reader->identity.productId))
+        .String(IdentityText(report.reader->identity))
         .Key("path")
         .String(report.reader->path)
         .Key("reportLength")

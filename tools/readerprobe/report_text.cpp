@@ -22,7 +22,7 @@ void WriteInterfaces(std::string& out, const ProbeReport& report) {
         const HidInterfaceSeen& seen = found.seen;
         Line(out, "  " + seen.path);
         std::string facts;
-        if (seen.identified) facts = IdentityText(seen.vendorId, seen.productId);
+        if (seen.identified) facts = IdentityText({seen.vendorId, seen.productId});
         if (seen.described)
             facts += ", usage page " + Hex4(seen.usagePage) + " usage " + Hex4(seen.usage) + ", reports of " +
                      std::to_string(seen.inputReportLength) + " bytes in, " + std::to_string(seen.outputReportLength) +
@@ -39,8 +39,8 @@ void WriteInterfaces(std::string& out, const ProbeReport& report) {
     char reader[512];
     if (report.reader)
         std::snprintf(reader, sizeof reader, "reader %s at %s, reports of %u bytes",
-                      IdentityText(report.reader->identity.vendorId, report.reader->identity.productId).c_str(),
-                      report.reader->path.c_str(), static_cast<unsigned>(report.reader->reportLength));
+                      IdentityText(report.reader->identity).c_str(), report.reader->path.c_str(),
+                      static_cast<unsigned>(report.reader->reportLength));
     Line(out, report.reader ? reader : "no reader");
 }
 

@@ -1,16 +1,4 @@
-#include <cstdio>
-
 #include "tools/readerprobe/report_writers.h"
-
-std::string Hex4(uint16_t value) {
-    char text[5];
-    std::snprintf(text, sizeof text, "%04X", value);
-    return text;
-}
-
-std::string IdentityText(uint16_t vendorId, uint16_t productId) {
-    return Hex4(vendorId) + ":" + Hex4(productId);
-}
 
 std::string TraceLevelText(const PolicyValue& value) {
     if (value.kind == PolicyValue::Kind::Absent) return "absent: no trace";

@@ -8,9 +8,7 @@
 std::string ReportText(const ProbeReport& report);
 std::string ReportJson(const ProbeReport& report, ProbeExit exit);
 
-// Shared by both: what a number or an identity looks like.
-std::string Hex4(uint16_t value);
-std::string IdentityText(uint16_t vendorId, uint16_t productId);
+// Shared by both (identities are written with device/hid_interface.h).
 // The TraceLevel value as the policy holds it, and what it means.
 std::string TraceLevelText(const PolicyValue& value);
 // ExchangeTimeoutSeconds likewise.
