@@ -46,8 +46,9 @@ std::string FormatValidity(const CertificateFields& fields) {
 
 }  // namespace
 
-ControlMethods::ControlMethods(ReaderOpener opener, AsyncAnswerWake wake)
+ControlMethods::ControlMethods(ReaderOpener opener, AsyncAnswerWake wake, ReaderLockFactory locks)
     : m_opener(std::move(opener)),
+      m_locks(std::move(locks)),
       m_asyncCalls([](AsyncCallRequest& request) { return AsyncCallThreadProc(request); }, std::move(wake)) {}
 
 ControlMethods::~ControlMethods() {
@@ -98,7 +99,11 @@ int32_t ControlMethods::DevOpen() {
                 .Add("report-length", device->nReportLen)
                 .Add("path", device->pDetail->DevicePath);
         });
-        auto connection = std::make_shared<ReaderConnection>(std::move(device), handle, m_exchangeTimeout);
+        // Without a lock shared by path (none could be made), the connection
+        // still takes turns with itself.
+        std::unique_ptr<ReaderLock> readerLock = m_locks ? m_locks(device->pDetail->DevicePath) : nullptr;
+        auto connection =
+            std::make_shared<ReaderConnection>(std::move(device), handle, m_exchangeTimeout, std::move(readerLock));
         std::lock_guard<std::mutex> lock(m_connectionMutex);
         m_pDevice = std::move(connection);
         return handle;

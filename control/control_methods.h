@@ -10,6 +10,12 @@
 // once that connection is closed (DevClose, a new DevOpen) it is answered
 // with empty text.
 //
+// Sharing a reader: every connection takes the reader's lock for each
+// exchange, so that other controls, in this process or others, that open
+// the same reader take turns with this one, and an answer that comes late
+// (after a time limit, a cancellation or a page that died) is never taken
+// for a later command's (see ReaderTurn, device/reader_turn.h).
+//
 // Order on the reader: commands reach the reader in the order of the calls,
 // DevCall and LoadCA included. DevCall and LoadCA first wait until every
 // DevCallAsync made before them has run, then take the connection's
@@ -36,6 +42,7 @@
 #include "control/reader_connection.h"
 #include "device/hid_device.h"
 #include "device/reader_identity.h"
+#include "device/reader_lock.h"
 #include "trace/trace_sink.h"
 
 // Opens the attached reader of one identity, or gives null.
@@ -47,7 +54,9 @@ using AsyncAnswerWake = std::function<void()>;
 
 class ControlMethods {
 public:
-    ControlMethods(ReaderOpener opener, AsyncAnswerWake wake);
+    // `locks` makes the lock of the reader at a device path, shared with
+    // whoever else opens it; unset: each connection has a lock of its own.
+    ControlMethods(ReaderOpener opener, AsyncAnswerWake wake, ReaderLockFactory locks = {});
     ~ControlMethods();
     ControlMethods(const ControlMethods&) = delete;
     ControlMethods& operator=(const ControlMethods&) = delete;
@@ -59,8 +68,8 @@ public:
     // open when the verdict fell is closed. The certificate methods touch no
     // reader and keep working.
     void AllowReaders(bool allowed);
-    // How long each exchange on connections opened from now on may take;
-    // zero (as at first): no limit.
+    // How long each exchange on connections opened from now on may take,
+    // the wait for the reader's turn included; zero (as at first): no limit.
     void SetExchangeTimeout(ExchangeTimeout timeout) { m_exchangeTimeout = timeout; }
     // Where each call is traced (see call_trace.h); null (as at first): not
     // traced. Set before the first call; the sink must outlive this object.
@@ -75,9 +84,12 @@ public:
     // closes nothing.
     void DevClose(int32_t hDev);
     // The reader's answer to `cmd` (both Base64). Empty when nothing could be
-    // sent: no connection, no bytes, a failed write, or a command of more
-    // than kMessageBufferSize bytes (which is not sent). An answer longer
-    // than kMessageBufferSize bytes is refused as empty too.
+    // sent: no connection, no bytes, a failed write, no turn on the reader
+    // within the time limit, or a command of more than kMessageBufferSize
+    // bytes (which is not sent). Empty too when the connection was closed
+    // during the answer (a cancelled answer is no short answer), and for an
+    // answer longer than kMessageBufferSize bytes. An answer that the time
+    // limit or an unplugged reader cut short gives the part that arrived.
     std::string DevCall(const char* cmd);
     // Queues the exchange of DevCall for the worker and returns; its answer
     // is taken with TakeAsyncAnswer. Text longer than fits
@@ -118,6 +130,7 @@ private:
     std::shared_ptr<ReaderConnection> TakeConnection();
 
     ReaderOpener m_opener;
+    ReaderLockFactory m_locks;
     Base64 m_base64;
     std::mutex m_connectionMutex;  // guards m_pDevice
     std::shared_ptr<ReaderConnection> m_pDevice;

@@ -23,7 +23,10 @@ enum class Answer { Accepted, Refused, Malformed, Lost };
 struct BlockExchange {
     HidDevice& device;
     ExchangeTimeout timeout;
+    ReportDeadline firstBlockBy;
     std::optional<ExchangeDeadline> deadline;  // of the block in flight
+    bool inStep = true;                        // no answer is owed
+    bool sentAny = false;
     std::array<uint8_t, kAreaSize> command{};
     std::array<uint8_t, kAreaSize> answer{};
 
@@ -36,27 +39,32 @@ struct BlockExchange {
         std::memcpy(&command[5], bytes, size);
         command[5 + size] = 0x00;  // Le
         deadline.reset();
-        deadline.emplace(device, timeout);
-        return WriteHidMessage(device, command.data(), size + 6);
+        if (!sentAny && firstBlockBy)
+            deadline.emplace(device, firstBlockBy);
+        else
+            deadline.emplace(device, timeout);
+        sentAny = true;
+        // A block that did not reach the reader whole is not answered.
+        inStep = !WriteHidMessage(device, command.data(), size + 6);
+        return !inStep;
     }
 
     Answer Receive() {
         uint32_t count = 0;
-        if (!ReadHidMessage(device, answer.data(), static_cast<uint32_t>(answer.size()), count)) return Answer::Lost;
+        const bool complete =
+            ReadHidMessage(device, answer.data(), static_cast<uint32_t>(answer.size()), count, &inStep);
+        if (!complete) return Answer::Lost;
         if (count != 2) return Answer::Malformed;
         return answer[0] == 0x90 && answer[1] == 0x00 ? Answer::Accepted : Answer::Refused;
     }
 };
 
-}  // namespace
-
-int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length, ExchangeTimeout timeout) {
+int32_t Download(BlockExchange& exchange, int32_t nFlag, const uint8_t* data, uint32_t length) {
     if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
     if (length == 0 || length > kMaxCaLength) return kCaSendFailed;
 
     const uint8_t variant = static_cast<uint8_t>(nFlag - 1);
     const uint32_t blocks = (length + kCaBlockSize - 1) / kCaBlockSize;
-    BlockExchange exchange{device, timeout, std::nullopt};
 
     for (uint32_t i = 0; i + 1 < blocks; ++i) {
         const auto p2 = static_cast<uint8_t>((i << 2) | variant);
@@ -85,4 +93,14 @@ int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32
             break;
     }
     return kCaBadAnswer;
+}
+
+}  // namespace
+
+int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length, ExchangeTimeout timeout,
+                   ReportDeadline firstBlockBy, bool* inStep) {
+    BlockExchange exchange{device, timeout, firstBlockBy, std::nullopt};
+    const int32_t result = Download(exchange, nFlag, data, length);
+    if (inStep) *inStep = exchange.inStep;
+    return result;
 }

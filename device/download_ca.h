@@ -27,7 +27,13 @@ constexpr uint32_t kMaxCaLength = 64 * kCaBlockSize;
 // `nFlag` is the download variant, 1 or 2. Certificates of 0 bytes or of
 // more than kMaxCaLength bytes are refused with kCaSendFailed before
 // anything is sent. Each block and its answer must be done within
-// `timeout` (zero: no limit); a block not sent in time gives kCaSendFailed,
-// an answer not received in time kCaReceiveFailed.
+// `timeout` (zero: no limit), the first one by `firstBlockBy` instead when
+// that is given; a block not sent in time gives kCaSendFailed, an answer not
+// received in time kCaReceiveFailed.
+//
+// `inStep`, when given, tells afterwards whether every block that reached
+// the reader whole had its answer read to the end: false when an answer may
+// still be on its way.
 int32_t DownloadCA(HidDevice& device, int32_t nFlag, const uint8_t* data, uint32_t length,
-                   ExchangeTimeout timeout = ExchangeTimeout::zero());
+                   ExchangeTimeout timeout = ExchangeTimeout::zero(), ReportDeadline firstBlockBy = std::nullopt,
+                   bool* inStep = nullptr);

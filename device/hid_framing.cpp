@@ -86,8 +86,9 @@ bool WriteHidMessage(HidDevice& device, const uint8_t* message, uint32_t length)
     return WriteReport(device, static_cast<uint8_t>(kLastReport | rest), message + offset, rest);
 }
 
-bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity, uint32_t& count) {
+bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity, uint32_t& count, bool* ended) {
     count = 0;
+    if (ended) *ended = false;
     const uint32_t payload = PayloadCapacity(device);
     uint8_t* report = device.inReport.data();
     const size_t length = device.nReportLen;
@@ -107,5 +108,15 @@ bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity, uint3
         if (!device.hDevice->ReadReport(report, length)) return sink.Finish(false);
         sink.Store(report);
     } while (IsMiddle(report[1]));
+    if (ended) *ended = true;
     return sink.Finish(true);
+}
+
+bool SkipToEndOfMessage(HidDevice& device) {
+    uint8_t* report = device.inReport.data();
+    for (uint32_t reportsLeft = kMaxMessageBytes / PayloadCapacity(device) + 2; reportsLeft != 0; --reportsLeft) {
+        if (!device.hDevice->ReadReport(report, device.nReportLen)) return false;
+        if (report[1] & kLastReport) return true;
+    }
+    return false;
 }

@@ -35,4 +35,14 @@ constexpr uint32_t kMaxMessageBytes = 64 * 1024;
 // on to its last report (so the next exchange starts in step with the reader)
 // and refused: false with `count` 0. A reader that never ends a message is
 // given up on after kMaxMessageBytes worth of reports, also with `count` 0.
-[[nodiscard]] bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity, uint32_t& count);
+//
+// `ended`, when given, tells whether the message was read to its last
+// report, kept or refused: whether the link is in step with the reader.
+[[nodiscard]] bool ReadHidMessage(HidDevice& device, uint8_t* buffer, uint32_t capacity, uint32_t& count,
+                                  bool* ended = nullptr);
+
+// Reads and drops reports up to and including the next one that ends a
+// message (its last-report bit set), whatever came before it: the rest of
+// an answer that another exchange began to wait for. False when a read
+// fails first, or after kMaxMessageBytes worth of reports.
+[[nodiscard]] bool SkipToEndOfMessage(HidDevice& device);

@@ -42,6 +42,7 @@ public:
     virtual void Cancel() = 0;
 
 protected:
+    ReportDeadline Deadline() const { return deadline_; }
     // Time left before the deadline (zero or less once it passed); nothing
     // when there is no deadline.
     std::optional<std::chrono::steady_clock::duration> TimeLeft() const {

@@ -124,6 +124,13 @@ BehaviourFactory Term(Tokens& tokens) {
         return Wrapped(Term(tokens),
                        [reports](Responder inner) { return sim::UnplugAfterReports(std::move(inner), reports); });
     }
+    if (word == "pause-after") {
+        const uint32_t reports = tokens.Number("report count", kMaxStrayReports);
+        const uint32_t ms = tokens.Number("pause", kMaxDelayMs);
+        return Wrapped(Term(tokens), [reports, ms](Responder inner) {
+            return sim::PauseAfterReports(std::move(inner), reports, ms);
+        });
+    }
     if (word == "unsolicited") {
         return Wrapped(Term(tokens),
                        [](Responder inner) { return sim::ThenUnsolicited(std::move(inner), kUnsolicitedMessage); });

@@ -1,6 +1,7 @@
 #include "sim/reader_simulator.h"
 
 #include <chrono>
+#include <thread>
 
 ReaderSimulator::ReaderSimulator(std::unique_ptr<ReportLink> link, uint16_t reportLen, Responder responder)
     : link_(std::move(link)), reportLen_(reportLen), responder_(std::move(responder)) {
@@ -65,8 +66,11 @@ void ReaderSimulator::Serve() {
 }
 
 bool ReaderSimulator::Send(const SimReply& reply) {
-    for (const Report& report : reply.reports)
-        if (!link_->WriteReport(report.data(), report.size())) return false;
+    for (size_t i = 0; i < reply.reports.size(); ++i) {
+        if (i == reply.pauseAfter && reply.pauseMs != 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(reply.pauseMs));
+        if (!link_->WriteReport(reply.reports[i].data(), reply.reports[i].size())) return false;
+    }
     switch (reply.then) {
         case SimReply::Then::Listen:
             return true;

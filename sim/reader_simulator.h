@@ -23,6 +23,10 @@ struct SimReply {
     };
     std::vector<Report> reports;  // sent in this order; none means silence
     Then then = Then::Listen;
+    // After this many reports the reader pauses for pauseMs milliseconds
+    // before it sends the rest (0: no pause): an answer caught halfway.
+    size_t pauseAfter = 0;
+    uint32_t pauseMs = 0;
 };
 
 // Decides the reply to one command message for the given report length.

@@ -97,6 +97,15 @@ Responder UnplugAfterReports(Responder inner, size_t reports) {
     };
 }
 
+Responder PauseAfterReports(Responder inner, size_t reports, uint32_t ms) {
+    return [inner = std::move(inner), reports, ms](const Bytes& command, uint16_t reportLen) {
+        SimReply reply = inner(command, reportLen);
+        reply.pauseAfter = reports;
+        reply.pauseMs = ms;
+        return reply;
+    };
+}
+
 Responder UnplugOnCommand() {
     return UnplugAfterReports(Silent(), 0);
 }

@@ -29,8 +29,11 @@ Responder StrayReportsFirst(Responder inner, int count);  // middle/last reports
 Responder CountOverPayload();                             // a first report claiming 63 bytes (> payload for small L)
 Responder EndlessMiddle();                                // a first report, then middle reports forever
 Responder UnplugAfterReports(Responder inner, size_t reports);  // vanishes mid-answer
-Responder UnplugOnCommand();                                    // vanishes as soon as a command arrives
-Responder RawReports(std::vector<Report> reports);              // exactly these reports
+// Sends the first `reports` reports of the answer, waits `ms` milliseconds,
+// then sends the rest: an answer that a cardholder holds up halfway.
+Responder PauseAfterReports(Responder inner, size_t reports, uint32_t ms);
+Responder UnplugOnCommand();                        // vanishes as soon as a command arrives
+Responder RawReports(std::vector<Report> reports);  // exactly these reports
 // Answers as `inner`, then sends `message` unasked, as a whole message.
 Responder ThenUnsolicited(Responder inner, Bytes message);
 

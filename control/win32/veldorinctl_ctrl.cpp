@@ -9,6 +9,7 @@
 #include "control/setup_trace.h"
 #include "control/win32/page_url.h"
 #include "device/win32/hid_discovery.h"
+#include "device/win32/named_reader_lock.h"
 #include "framework/text_conversion.h"
 #include "resources/dispids.h"
 #include "resources/guids.h"
@@ -60,7 +61,7 @@ CVELDORINCTLCtrl::CVELDORINCTLCtrl()
       m_trace(m_policy.trace),
       m_answersReady([this] { OnAnswersArrived(); }),
       m_methods([this](uint16_t vendorId, uint16_t productId) { return OpenReader(vendorId, productId); },
-                [this] { m_answersReady.Wake(); }) {
+                [this] { m_answersReady.Wake(); }, &OpenNamedReaderLock) {
     InitializeIIDs(&DIID__DVELDORINCTL, &DIID__DVELDORINCTLEvents);
     Trace(&m_trace, TraceLevel::Calls, [] { return TraceEvent("created"); });
     if (m_trace.Wants(TraceLevel::Errors)) {

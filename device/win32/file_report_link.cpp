@@ -5,7 +5,7 @@ extern "C" {
 #include <hidsdi.h>
 }
 
-#include <algorithm>
+#include "device/win32/deadline_wait.h"
 
 FileReportLink::FileReportLink(UniqueFileHandle file) : file_(std::move(file)) {}
 
@@ -17,20 +17,8 @@ bool FileReportLink::ReadReport(uint8_t* report, size_t length) {
     return Transfer(Direction::Read, report, static_cast<DWORD>(length));
 }
 
-namespace {
-
-// How long to wait for a transfer: INFINITE without a deadline, 0 once it
-// passed, else the time left rounded up to a millisecond.
-DWORD WaitMilliseconds(std::optional<std::chrono::steady_clock::duration> left) {
-    if (!left) return INFINITE;
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*left).count();
-    return static_cast<DWORD>(std::clamp<long long>(ms, 0, INFINITE - 1));
-}
-
-}  // namespace
-
 bool FileReportLink::Transfer(Direction direction, uint8_t* buffer, DWORD length) {
-    const DWORD wait = WaitMilliseconds(TimeLeft());
+    const DWORD wait = MillisecondsUntil(Deadline());
     if (cancelled_ || wait == 0) return false;
     UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!done) return false;

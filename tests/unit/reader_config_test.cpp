@@ -82,6 +82,11 @@ TEST(ReaderConfig, BehavioursAnswerAsNamed) {
     EXPECT_EQ(unplugging.reports.size(), 1u);
     EXPECT_EQ(unplugging.then, SimReply::Then::Unplug);
 
+    const SimReply paused = Replies(Reader("1 1 65 pause-after 1 300 length 200"), {{7}})[0];
+    EXPECT_EQ(paused.reports, FrameMessage(sim::PatternBytes(200), kLen));
+    EXPECT_EQ(paused.pauseAfter, 1u);
+    EXPECT_EQ(paused.pauseMs, 300u);
+
     const SimReply stray = Replies(Reader("1 1 65 stray 2 fixed 9000"), {{7}})[0];
     ASSERT_EQ(stray.reports.size(), 4u);
     EXPECT_NE(stray.reports[0][1] & 0xC0, 0) << "a stray report must not start a message";
