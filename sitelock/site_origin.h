@@ -14,6 +14,7 @@ struct SiteOrigin {
     SiteScheme scheme;
     std::string host;   // lower case, without a trailing dot; IPv6 with its brackets
     uint16_t port = 0;  // the scheme's default when the URL names none; 0 for file
+    char drive = 0;     // a file page's drive letter, upper case; 0 otherwise
 };
 
 // The origin of a page's URL (UTF-8), or nothing when the URL is refused:
@@ -22,7 +23,12 @@ struct SiteOrigin {
 // host that is empty or holds anything but ASCII letters, digits, '-', '_'
 // and dots (so internationalised names arrive only in their xn-- form); a
 // port that is empty, 0 or above 65535. A file URL counts only when it names
-// a local file (file:///... or file://localhost/...).
+// a file by its drive letter, with no host or localhost (file:///C:/... or
+// file://localhost/C:/..., '|' for ':' as browsers allow), and holds no
+// percent-encoded slash or backslash: every way of writing a page on a
+// network share (file://server/share, file:////server/share,
+// file://localhost//server/share, file:///%5C%5Cserver...) is refused.
+// Whether the drive itself is a network drive only the platform can tell.
 std::optional<SiteOrigin> ParsePageUrl(std::string_view url);
 
 // Why a page's URL is refused.
@@ -35,7 +41,7 @@ enum class PageUrlProblem {
     UserInfo,
     PercentSign,  // in the host or port
     HostOrPort,
-    FileNotLocal,  // a file on another machine, or not file:///...
+    FileNotLocal,  // a file on another machine or a share, or without a drive letter
 };
 
 // The problem in words, for the trace and readerprobe ("" for None).

@@ -25,7 +25,7 @@ SiteLock::SiteLock(const PolicyValue& allowedSites) {
     }
 }
 
-SiteVerdict SiteLock::Judge(std::optional<std::string_view> pageUrl) const {
+SiteVerdict SiteLock::Judge(std::optional<std::string_view> pageUrl, const NetworkDriveTest& isNetworkDrive) const {
     SiteVerdict verdict;
     if (pageUrl) verdict.page = ReadPageUrl(*pageUrl);
     const auto refused = [&verdict](SiteVerdict::Rule rule) {
@@ -41,6 +41,9 @@ SiteVerdict SiteLock::Judge(std::optional<std::string_view> pageUrl) const {
         return refused(dropped_.empty() ? SiteVerdict::Rule::EmptyList : SiteVerdict::Rule::EveryEntryDropped);
     if (!pageUrl) return refused(SiteVerdict::Rule::NoPageUrl);
     if (!verdict.page.origin) return refused(SiteVerdict::Rule::PageUrlRefused);
+    const SiteOrigin& origin = *verdict.page.origin;
+    if (origin.scheme == SiteScheme::File && isNetworkDrive && isNetworkDrive(origin.drive))
+        return refused(SiteVerdict::Rule::NetworkDrive);
     for (const Entry& entry : entries_) {
         if (!AllowsPage(entry.site, *verdict.page.origin)) continue;
         verdict.allowed = true;
@@ -69,6 +72,8 @@ std::string SiteVerdictText(const SiteVerdict& verdict) {
             return std::string("refused: the page's URL ") + PageUrlProblemText(verdict.page.problem);
         case SiteVerdict::Rule::NotListed:
             return "refused: no entry allows this origin";
+        case SiteVerdict::Rule::NetworkDrive:
+            return "refused: the page's file is on a network drive";
     }
     return {};
 }

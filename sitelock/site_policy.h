@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -47,6 +48,7 @@ struct SiteVerdict {
         NoPageUrl,          // refused: the container told no URL
         PageUrlRefused,     // refused: `page.problem`
         NotListed,          // refused: no entry allows the page's origin
+        NetworkDrive,       // refused: the page's file is on a network drive
     };
     bool allowed = false;
     Rule rule = Rule::NoLock;
@@ -59,6 +61,10 @@ struct SiteVerdict {
 // "allowed by the entry https://*.example.com", "refused: the page's URL
 // has a user name", ...: never the page's URL itself.
 std::string SiteVerdictText(const SiteVerdict& verdict);
+
+// Whether a drive letter (upper case) names a network drive: the platform's
+// to tell.
+using NetworkDriveTest = std::function<bool(char drive)>;
 
 // Which pages may use the readers.
 class SiteLock {
@@ -86,9 +92,13 @@ public:
     const std::vector<DroppedEntry>& Dropped() const { return dropped_; }
 
     // Whether a page at `pageUrl` (UTF-8; nothing when the page's URL could
-    // not be learnt) may use the readers, and why.
-    SiteVerdict Judge(std::optional<std::string_view> pageUrl) const;
-    bool Allows(std::optional<std::string_view> pageUrl) const { return Judge(pageUrl).allowed; }
+    // not be learnt) may use the readers, and why. `isNetworkDrive`, when
+    // given, tells whether a file page's drive letter names a network drive,
+    // whose pages are refused like those of a share.
+    SiteVerdict Judge(std::optional<std::string_view> pageUrl, const NetworkDriveTest& isNetworkDrive = {}) const;
+    bool Allows(std::optional<std::string_view> pageUrl, const NetworkDriveTest& isNetworkDrive = {}) const {
+        return Judge(pageUrl, isNetworkDrive).allowed;
+    }
 
 private:
     State state_ = State::Off;

@@ -7,6 +7,7 @@
 
 #include "control/win32/about_box.h"
 #include "control/setup_trace.h"
+#include "control/win32/network_drive.h"
 #include "control/win32/page_url.h"
 #include "device/win32/hid_discovery.h"
 #include "device/win32/named_reader_lock.h"
@@ -150,7 +151,7 @@ bool CVELDORINCTLCtrl::IsSiteAllowed() const {
 void CVELDORINCTLCtrl::OnSetClientSite() {
     // Without a lock the page's URL is read only for the trace.
     if (!m_policy.siteLock.IsLocked() && !m_trace.Wants(TraceLevel::Calls)) return;
-    const SiteVerdict verdict = m_policy.siteLock.Judge(PageUrlOf(ClientSite()));
+    const SiteVerdict verdict = m_policy.siteLock.Judge(PageUrlOf(ClientSite()), &IsNetworkDrive);
     Trace(&m_trace, VerdictTraceLevel(verdict), [&] {
         m_pageOrigin = OriginOf(verdict);  // here, where running out of memory costs only the trace
         return VerdictEvent(verdict);

@@ -109,6 +109,9 @@ TEST(SiteLockTest, OnlyHttpHttpsAndLocalFilesAreEverAllowed) {
                              {"file:///C:/apps/page.html", true},
                              {"FILE:///C:/apps/page.html", true},
                              {"file://localhost/C:/apps/page.html", true},
+                             {"file://LOCALHOST/d|/apps/page.html", true},
+                             {"file:///Z:/work/page.html", true},
+                             {"file:///C:", true},
                              {"file://fileserver/share/page.html", false},
                              {"file:C:/apps/page.html", false},
                              {"file:/C:/apps/page.html", false},
@@ -123,6 +126,44 @@ TEST(SiteLockTest, OnlyHttpHttpsAndLocalFilesAreEverAllowed) {
                          });
     EXPECT_FALSE(SiteLock(Sites({"https://allowed.example"})).Allows("file:///C:/apps/page.html"))
         << "file pages only when listed";
+}
+
+TEST(SiteLockTest, PagesOnANetworkShareAreRefusedHoweverWritten) {
+    const SiteLock lock(Sites({"file:"}));
+    ExpectVerdicts(lock, {
+                             {"file:////server/share/p.html", false},
+                             {"file://///server/share/p.html", false},
+                             {"file://localhost//server/share/p.html", false},
+                             {"file:///%5C%5Cserver%5Cshare%5Cp.html", false},
+                             {"file:///%5c%5cserver%5cshare%5cp.html", false},
+                             {"file:///C:/%2F%2Fserver/share/p.html", false},
+                             {"file:///C:/apps%5Cp.html", false},
+                             {"file:///%2F%2Fserver/share/p.html", false},
+                             {"file:///C%3A/apps/p.html", false},
+                             {"file:///server/share/p.html", false},
+                             {"file:///CC:/p.html", false},
+                             {"file:///C:p.html", false},
+                             {"file:///1:/p.html", false},
+                             {"file:///C:/apps/100%25.html", true},
+                         });
+}
+
+TEST(SiteLockTest, AFilePageOnANetworkDriveIsRefused) {
+    const SiteLock lock(Sites({"file:", "https://allowed.example"}));
+    std::string asked;
+    const auto networkDriveN = [&](char drive) {
+        asked += drive;
+        return drive == 'N';
+    };
+    EXPECT_FALSE(lock.Allows("file:///N:/apps/page.html", networkDriveN));
+    EXPECT_FALSE(lock.Allows("file:///n|/apps/page.html", networkDriveN)) << "the letter is told upper case";
+    EXPECT_TRUE(lock.Allows("file:///C:/apps/page.html", networkDriveN));
+    EXPECT_TRUE(lock.Allows("https://allowed.example/", networkDriveN));
+    EXPECT_EQ(asked, "NNC") << "asked about file pages only";
+    const SiteVerdict verdict = lock.Judge("file:///N:/apps/page.html", networkDriveN);
+    EXPECT_EQ(verdict.rule, SiteVerdict::Rule::NetworkDrive);
+    EXPECT_EQ(SiteVerdictText(verdict), "refused: the page's file is on a network drive");
+    EXPECT_TRUE(lock.Allows("file:///N:/apps/page.html")) << "without the platform's word, the URL alone decides";
 }
 
 TEST(SiteLockTest, WildcardsCoverSubdomainsAtAnyDepthButNotTheDomain) {

@@ -7,6 +7,7 @@
 
 #include "control/control_methods.h"
 #include "control/win32/machine_policy.h"
+#include "control/win32/network_drive.h"
 #include "device/win32/hid_discovery.h"
 #include "tools/readerprobe/registration_probe.h"
 #include "trace/win32/process_trace.h"
@@ -102,7 +103,7 @@ ProbeReport Probe(const ProbeRequest& request) {
     report.traceFolder = report.policy.trace.folder.empty() ? DefaultTraceFolder() : report.policy.trace.folder;
     if (request.url) {
         report.url = request.url;
-        report.verdict = report.policy.siteLock.Judge(*request.url);
+        report.verdict = report.policy.siteLock.Judge(*request.url, &IsNetworkDrive);
     }
     if (request.command) report.call = Exchange(*request.command, report.policy, report.verdict);
     return report;
