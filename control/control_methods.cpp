@@ -11,10 +11,6 @@
 
 namespace {
 
-std::string_view TextOf(const char* text) {
-    return text ? std::string_view(text) : std::string_view();
-}
-
 // Handles are a per-process counter, never bits of an address; 0 is skipped
 // because it means "no reader".
 int32_t NextHandle() {
@@ -221,7 +217,7 @@ std::optional<std::string> ControlMethods::TakeAsyncAnswer() {
     return m_asyncCalls.TakeAnswer();
 }
 
-int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
+int32_t ControlMethods::LoadCA(int32_t nFlag, std::string_view b64CAData) {
     const auto start = Clock::now();
     uint32_t length = 0;
     const int32_t result = LoadCertificate(nFlag, b64CAData, length);
@@ -237,14 +233,14 @@ int32_t ControlMethods::LoadCA(int32_t nFlag, const char* b64CAData) {
     return result;
 }
 
-int32_t ControlMethods::LoadCertificate(int32_t nFlag, const char* b64CAData, uint32_t& length) {
+int32_t ControlMethods::LoadCertificate(int32_t nFlag, std::string_view b64CAData, uint32_t& length) {
     if (!m_readersAllowed) return kCaSendFailed;
     if (nFlag != 1 && nFlag != 2) return kCaBadVariant;
     MessageBuffer certificate;
     // A certificate goes to the reader whole or not at all: text that the
     // lenient decoder would cut short (lines, as openssl writes them) must
     // not load a truncated CA and report success.
-    if (!m_base64.DecodeStrict(TextOf(b64CAData), certificate.data(), kMessageBufferSize, length) || length == 0) {
+    if (!m_base64.DecodeStrict(b64CAData, certificate.data(), kMessageBufferSize, length) || length == 0) {
         length = 0;
         return kCaSendFailed;
     }
@@ -259,7 +255,7 @@ namespace {
 std::optional<CertificateFields> ParseCertificateText(const Base64& codec, const char* b64CAData) {
     MessageBuffer der;
     uint32_t length = 0;
-    if (!codec.Decode(TextOf(b64CAData), der.data(), kMessageBufferSize, length)) return std::nullopt;
+    if (!codec.Decode(ControlMethods::TextOf(b64CAData), der.data(), kMessageBufferSize, length)) return std::nullopt;
     return ParseCertificate(der.data(), length);
 }
 

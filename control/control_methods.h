@@ -36,6 +36,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "codec/base64.h"
 #include "control/async_call_queue.h"
@@ -54,6 +55,9 @@ using AsyncAnswerWake = std::function<void()>;
 
 class ControlMethods {
 public:
+    // Zero-terminated text; null counts as empty.
+    static std::string_view TextOf(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+
     // `locks` makes the lock of the reader at a device path, shared with
     // whoever else opens it; unset: each connection has a lock of its own.
     ControlMethods(ReaderOpener opener, AsyncAnswerWake wake, ReaderLockFactory locks = {});
@@ -103,9 +107,11 @@ public:
     // Loads a CA certificate into the reader: a CaResult. kCaBadVariant for a
     // variant other than 1 or 2; kCaSendFailed, with nothing sent, when no
     // reader is open, or the text is not one whole Base64 encoding (see
-    // Base64::DecodeStrict), or it decodes to no bytes or to more than
-    // kMessageBufferSize.
-    int32_t LoadCA(int32_t nFlag, const char* b64CAData);
+    // Base64::DecodeStrict; a zero inside the text is not part of one), or it
+    // decodes to no bytes or to more than kMessageBufferSize. The text is
+    // taken whole, up to its given length, not up to a first zero.
+    int32_t LoadCA(int32_t nFlag, std::string_view b64CAData);
+    int32_t LoadCA(int32_t nFlag, const char* b64CAData) { return LoadCA(nFlag, TextOf(b64CAData)); }
     // "YYYY/MM/DD hh:mm:ss,YYYY/MM/DD hh:mm:ss" (UTC), or nothing when the
     // text is not one certificate of at most kMessageBufferSize bytes.
     std::optional<std::string> GetX509ValidDate(const char* b64CAData) const;
@@ -124,7 +130,7 @@ private:
                                const std::shared_ptr<ReaderConnection>& connection);
     void TraceExchange(std::string_view method, uint32_t call, const char* cmd, ReaderConnection* connection,
                        const std::string& answer, std::chrono::steady_clock::duration elapsed) noexcept;
-    int32_t LoadCertificate(int32_t nFlag, const char* b64CAData, uint32_t& length);
+    int32_t LoadCertificate(int32_t nFlag, std::string_view b64CAData, uint32_t& length);
     void TraceCertificateCall(const char* method, const char* b64CAData, bool parsed) const noexcept;
     std::shared_ptr<ReaderConnection> CurrentConnection();
     std::shared_ptr<ReaderConnection> TakeConnection();

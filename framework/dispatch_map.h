@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -43,6 +44,13 @@ public:
     const char* Text(size_t index) const {
         const auto& text = arguments_.at(index).text;
         return text ? text->c_str() : nullptr;
+    }
+    // The whole 8-bit text, embedded zeros included; empty (with a null
+    // data()) for a null automation string. It lives until the handler
+    // returns.
+    std::string_view WholeText(size_t index) const {
+        const auto& text = arguments_.at(index).text;
+        return text ? std::string_view(*text) : std::string_view();
     }
 
 private:
@@ -94,6 +102,16 @@ template <>
 struct Type<const char*> {
     static constexpr VARTYPE vt = VTS_BSTR;
     static const char* From(const DispatchArguments& arguments, size_t index) { return arguments.Text(index); }
+};
+
+// A string argument that must be taken whole: a zero inside it is seen,
+// not taken for its end.
+template <>
+struct Type<std::string_view> {
+    static constexpr VARTYPE vt = VTS_BSTR;
+    static std::string_view From(const DispatchArguments& arguments, size_t index) {
+        return arguments.WholeText(index);
+    }
 };
 
 template <>

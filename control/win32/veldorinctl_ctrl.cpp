@@ -201,7 +201,7 @@ UniqueBstr CVELDORINCTLCtrl::GetX509ValidDate(const char* b64CAData) {
     return NullableResult(m_methods.GetX509ValidDate(b64CAData));
 }
 
-long CVELDORINCTLCtrl::LoadCA(long nFlag, const char* b64CAData) {
+long CVELDORINCTLCtrl::LoadCA(long nFlag, std::string_view b64CAData) {
     return m_methods.LoadCA(nFlag, b64CAData);
 }
 

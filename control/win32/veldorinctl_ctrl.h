@@ -61,7 +61,9 @@ public:
     UniqueBstr DevCall(const char* cmd);
     void DevCallAsync(const char* cmd);
     UniqueBstr GetX509ValidDate(const char* b64CAData);
-    long LoadCA(long nFlag, const char* b64CAData);
+    // Takes the certificate text whole: text with a zero inside is no
+    // certificate, where a zero-terminated view would send the part before it.
+    long LoadCA(long nFlag, std::string_view b64CAData);
     UniqueBstr GetX509Sn(const char* b64CAData);
     void AboutBox();
 

@@ -264,6 +264,10 @@ TEST_F(ControlMethodsTest, LoadCAResultCodes) {
     for (const std::string& text :
          {lines, certificate + "\n", certificate + "=", " " + certificate, certificate + "==AAAA", certificate + "!"})
         EXPECT_EQ(Control().LoadCA(1, text.c_str()), kCaSendFailed) << text;
+    // A zero inside: the text is taken whole, and the part before the zero
+    // (a whole encoding of 150 bytes) is not loaded as if it were all.
+    const std::string withZero = certificate.substr(0, 200) + std::string(1, '\0') + certificate.substr(200);
+    EXPECT_EQ(Control().LoadCA(1, std::string_view(withZero)), kCaSendFailed);
     EXPECT_EQ(Reader().ReceivedCount(), 0u) << "refusals send nothing";
 
     EXPECT_EQ(Control().LoadCA(1, certificate.c_str()), kCaLoaded);
