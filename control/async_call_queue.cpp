@@ -110,6 +110,11 @@ std::optional<std::string> AsyncCallQueue::TakeAnswer() {
     return answer;
 }
 
+bool AsyncCallQueue::HasUntakenAnswers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return !stopped_ && !calls_.empty();
+}
+
 void AsyncCallQueue::WaitUntilRun() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return stopped_ || (nextToRun_ == calls_.size() && !running_); });

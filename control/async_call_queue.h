@@ -65,6 +65,9 @@ public:
 
     // Calls whose answer has not been taken yet (see kMaxOutstanding).
     size_t Outstanding();
+    // Whether some call's answer, a refused call's included, has not been
+    // taken yet.
+    bool HasUntakenAnswers();
 
     // Waits until every call added so far has run (its answer may still
     // wait to be taken). Bounded by kMaxOutstanding exchanges.

@@ -104,6 +104,9 @@ public:
     // The control's thread: the next DevCallAsync answer in call order, or
     // nothing when it is not there yet or destruction has begun.
     std::optional<std::string> TakeAsyncAnswer();
+    // Whether a DevCallAsync call has not been answered to the control's
+    // thread yet (its answer is on its way, or waits to be taken).
+    bool AsyncAnswersOutstanding() { return m_asyncCalls.HasUntakenAnswers(); }
     // Loads a CA certificate into the reader: a CaResult. kCaBadVariant for a
     // variant other than 1 or 2; kCaSendFailed, with nothing sent, when no
     // reader is open, or the text is not one whole Base64 encoding (see

@@ -7,11 +7,13 @@
 namespace {
 
 constexpr UINT kWakeMessage = WM_APP + 1;
+constexpr UINT_PTR kWatchTimer = 1;
 ModuleWindowClass wakeupClass(L"VeldorinctlThreadWakeup");
 
 }  // namespace
 
-CThreadWakeup::CThreadWakeup(std::function<void()> onWake) : m_onWake(std::move(onWake)) {
+CThreadWakeup::CThreadWakeup(std::function<void()> onWake, PostFunction post)
+    : m_onWake(std::move(onWake)), m_post(std::move(post)) {
     m_windowClass = wakeupClass.Acquire(&WindowProc);
     if (!m_windowClass) {
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), "RegisterClassExW");
@@ -31,8 +33,18 @@ CThreadWakeup::~CThreadWakeup() {
 void CThreadWakeup::Wake() {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_closed || m_wakePending) return;
-    // A message that cannot be posted is tried again by the next Wake().
-    m_wakePending = ::PostMessageW(m_window.get(), kWakeMessage, 0, 0) != FALSE;
+    // A message that cannot be posted is tried again by the next Wake(),
+    // and the watch timer stands in for it meanwhile.
+    m_wakePending = m_post(m_window.get(), kWakeMessage, 0, 0) != FALSE;
+}
+
+void CThreadWakeup::Watch(bool on) {
+    if (on == m_watching) return;
+    m_watching = on;
+    if (on)
+        ::SetTimer(m_window.get(), kWatchTimer, kWatchIntervalMs, nullptr);
+    else
+        ::KillTimer(m_window.get(), kWatchTimer);
 }
 
 void CThreadWakeup::Close() {
@@ -40,18 +52,24 @@ void CThreadWakeup::Close() {
     m_closed = true;
 }
 
-LRESULT CALLBACK CThreadWakeup::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != kWakeMessage) return ::DefWindowProcW(window, message, wParam, lParam);
-    auto* wakeup = reinterpret_cast<CThreadWakeup*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!wakeup) return 0;
+void CThreadWakeup::OnWakeMessage() {
     {
-        std::lock_guard<std::mutex> lock(wakeup->m_mutex);
-        wakeup->m_wakePending = false;
-        if (wakeup->m_closed) return 0;
+        // Also on the timer: a wake-up message the host took without
+        // dispatching it would otherwise hold back every later one.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_wakePending = false;
+        if (m_closed) return;
     }
     // The wake-up function may end the wakeup's owner (a sink releasing the
     // control), so it runs from a copy and nothing touches the wakeup after.
-    const std::function<void()> wake = wakeup->m_onWake;
+    const std::function<void()> wake = m_onWake;
     wake();
+}
+
+LRESULT CALLBACK CThreadWakeup::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const bool wakes = message == kWakeMessage || (message == WM_TIMER && wParam == kWatchTimer);
+    if (!wakes) return ::DefWindowProcW(window, message, wParam, lParam);
+    auto* wakeup = reinterpret_cast<CThreadWakeup*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (wakeup) wakeup->OnWakeMessage();
     return 0;
 }

@@ -7,6 +7,12 @@
 // function there. The data itself waits wherever the caller keeps it, so a
 // wake-up still queued when the window dies loses nothing but itself.
 //
+// A posted message can be lost: posting fails (a full message queue), or
+// the host takes the message from its queue without dispatching it. While
+// the owner waits for something (Watch(true)), a timer on the window calls
+// the wake-up function every kWatchInterval too, so that nothing waits
+// longer than that for a lost wake-up.
+//
 // Close() (and destruction, on the owning thread) ends the wake-up calls.
 #pragma once
 
@@ -20,21 +26,32 @@
 
 class CThreadWakeup {
 public:
-    // Throws std::system_error when the window cannot be created.
-    explicit CThreadWakeup(std::function<void()> onWake);
+    using PostFunction = std::function<BOOL(HWND window, UINT message, WPARAM wParam, LPARAM lParam)>;
+    static constexpr UINT kWatchIntervalMs = 250;
+
+    // Throws std::system_error when the window cannot be created. `post`
+    // posts the wake-up message (PostMessageW).
+    explicit CThreadWakeup(std::function<void()> onWake, PostFunction post = &::PostMessageW);
     ~CThreadWakeup();
     CThreadWakeup(const CThreadWakeup&) = delete;
     CThreadWakeup& operator=(const CThreadWakeup&) = delete;
 
     // Any thread. Never waits for the owning thread.
     void Wake();
+    // The owning thread: whether something is awaited, so that the timer
+    // runs (see above).
+    void Watch(bool on);
     void Close();
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    void OnWakeMessage();
+
     std::function<void()> m_onWake;
-    std::mutex m_mutex;  // guards the two fields below
+    PostFunction m_post;
+    bool m_watching = false;  // the owning thread's
+    std::mutex m_mutex;       // guards the two fields below
     bool m_wakePending = false;
     bool m_closed = false;
     ModuleWindowClass::Use m_windowClass;  // outlives the window

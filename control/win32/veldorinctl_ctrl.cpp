@@ -25,6 +25,18 @@ UniqueBstr NullableResult(const std::optional<std::string>& text) {
     return text ? AnsiTextToBstr(*text) : UniqueBstr();
 }
 
+// Sets a flag for the length of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
 }  // namespace
 
 const CRuntimeClass CVELDORINCTLCtrl::classCVELDORINCTLCtrl{"CVELDORINCTLCtrl", &COleControl::classCOleControl,
@@ -195,6 +207,7 @@ UniqueBstr CVELDORINCTLCtrl::DevCall(const char* cmd) {
 
 void CVELDORINCTLCtrl::DevCallAsync(const char* cmd) {
     m_methods.DevCallAsync(cmd);
+    m_answersReady.Watch(true);
 }
 
 UniqueBstr CVELDORINCTLCtrl::GetX509ValidDate(const char* b64CAData) {
@@ -218,15 +231,23 @@ void CVELDORINCTLCtrl::FireDevCallAsyncBack(const char* backData) {
 }
 
 void CVELDORINCTLCtrl::OnAnswersArrived() {
+    // A handler that pumps messages brings the next wake-up here while it
+    // runs: that answer waits until the handler has returned, and the loop
+    // below fires it then, in order.
+    if (m_firingEvents) return;
     // A sink may release the control while handling the event; the control
     // stays alive until the answers are fired, and this is the last thing
     // that touches it. A sink may freeze events too: the rest then wait.
     ScopedReference keepAlive(*this);
-    while (!AreEventsFrozen()) {
-        const auto backData = m_methods.TakeAsyncAnswer();
-        if (!backData) break;
-        FireDevCallAsyncBack(backData->c_str());
+    {
+        const FlagScope firing(m_firingEvents);
+        while (!AreEventsFrozen()) {
+            const auto backData = m_methods.TakeAsyncAnswer();
+            if (!backData) break;
+            FireDevCallAsyncBack(backData->c_str());
+        }
     }
+    if (!m_methods.AsyncAnswersOutstanding()) m_answersReady.Watch(false);
 }
 
 void CVELDORINCTLCtrl::OnFreezeEvents(bool freeze) {

@@ -16,7 +16,11 @@
 // wakes the control's own thread, which fires the events there when it pumps
 // messages, as an apartment-model object must. While the container has
 // frozen events the answers keep waiting, and they are fired in order once
-// it thaws them.
+// it thaws them. While an event handler runs, the next answer waits too,
+// even when the handler pumps messages (a modal dialog): an event never
+// interrupts a running script. While answers are outstanding, the wake-up
+// also comes on a timer, so that a wake-up message lost in the host's
+// message loop delays an event but does not lose it.
 #pragma once
 
 #include <windows.h>
@@ -96,6 +100,7 @@ private:
     // Read once, when the control is made.
     const MachinePolicy m_policy;
     bool m_siteAllowed;
+    bool m_firingEvents = false;  // an event handler is running
     std::string m_pageOrigin = "none";  // for the trace
     // Declared before m_methods, which writes to it from its worker.
     ControlTrace m_trace;

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
+#include "framework/thread_wakeup.h"
 #include "resources/dispids.h"
 #include "tests/win/ocx_client.h"
 #include "tests/win/simulated_readers.h"
@@ -302,6 +304,75 @@ TEST_F(OcxEvents, AFreezeFromInsideAnEventHoldsTheRest) {
     EXPECT_EQ(log.Calls()[1].text, L"BAUG");
     oleControl.Reset();
     EXPECT_EQ(control.Reset(), 0u);
+}
+
+// A sink whose handler pumps messages while it runs, as a script's modal
+// dialog (alert) does: the next event must wait until it has returned.
+class PumpingSink : public EventSink {
+public:
+    explicit PumpingSink(SinkLog& log) : EventSink("pumping", log) {}
+    STDMETHODIMP Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) override {
+        deepest_ = std::max(deepest_, ++depth_);
+        const HRESULT hr = EventSink::Invoke(dispid, riid, lcid, flags, params, result, exception, argError);
+        PumpUntil([] { return false; }, 300);
+        --depth_;
+        return hr;
+    }
+    int Deepest() const { return deepest_; }
+
+private:
+    int depth_ = 0;
+    int deepest_ = 0;
+};
+
+TEST_F(OcxEvents, AnEventWaitsWhileAHandlerPumpsMessages) {
+    const int reader = Attach("155B 4612 65 echo");
+    PumpingSink pumping(log);
+    Connect(control.Get(), &pumping);
+    Open();
+    for (const wchar_t* command : {L"AQID", L"BAUG", L"BwgJ"}) CallAsync(command);
+    ASSERT_TRUE(VeldorinSim_WaitForReceived(reader, 3, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return log.Count() >= 3; }));
+    EXPECT_EQ(pumping.Deepest(), 1) << "an event fired inside a running handler";
+    const auto calls = log.Calls();
+    EXPECT_EQ(calls[0].text, L"AQID");
+    EXPECT_EQ(calls[1].text, L"BAUG");
+    EXPECT_EQ(calls[2].text, L"BwgJ");
+    EXPECT_EQ(control.Reset(), 0u) << "the control goes before its sink";
+}
+
+// Pumps this thread's messages but never dispatches the control's wake-up
+// message (WM_APP + 1), as a host with messages of its own in that range
+// might: it takes them from the queue and drops them.
+template <typename Condition>
+bool PumpEatingWakeUps(Condition done, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, WM_APP + 1, WM_APP + 1, PM_REMOVE)) {
+        }
+        while (::PeekMessageW(&message, nullptr, 0, WM_APP, PM_REMOVE) ||
+               ::PeekMessageW(&message, nullptr, WM_APP + 2, 0xFFFF, PM_REMOVE))
+            ::DispatchMessageW(&message);
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return true;
+}
+
+TEST_F(OcxEvents, AnAnswerStillArrivesWhenTheHostDropsTheWakeUp) {
+    Attach("155B 4612 65 echo");
+    Connect(control.Get(), &a);
+    Open();
+    CallAsync(L"AQID");
+    ASSERT_TRUE(PumpEatingWakeUps([&] { return log.Count() >= 1; }, 3000)) << "the answer was lost";
+    CallAsync(L"BAUG");
+    ASSERT_TRUE(PumpEatingWakeUps([&] { return log.Count() >= 2; }, 3000)) << "later answers were lost too";
+    EXPECT_EQ(log.Calls()[1].text, L"BAUG");
+    PumpUntil([] { return false; }, 100);
+    ::Sleep(2 * CThreadWakeup::kWatchIntervalMs);
+    EXPECT_EQ(HIWORD(::GetQueueStatus(QS_TIMER)), 0u) << "no timer once nothing is awaited";
 }
 
 TEST_F(OcxEvents, EmptyAndNullCommandsAnswerWithEmptyText) {
