@@ -88,6 +88,9 @@ BehaviourFactory CaBehaviour(Tokens& tokens) {
         } else if (tokens.Peek("wrong-length")) {
             tokens.Take("wrong-length");
             options.wrongLengthBlock = static_cast<int>(tokens.Number("block to answer wrongly", 63));
+        } else if (tokens.Peek("echo-others")) {
+            tokens.Take("echo-others");
+            options.echoOthers = true;
         } else {
             break;
         }
@@ -172,6 +175,12 @@ ReaderSpec Reader(Tokens& tokens) {
     if (tokens.Peek("unopenable")) {
         tokens.Take("unopenable");
         description.openable = false;
+    } else if (tokens.Peek("shared")) {
+        tokens.Take("shared");
+        description.sharedName = tokens.Take("shared reader's name");
+        if (description.sharedName.find_first_not_of(
+                "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_") != std::string::npos)
+            throw ConfigError("bad shared reader's name '" + description.sharedName + "'");
     } else {
         description.behaviour = BehaviourOf(tokens);
     }

@@ -28,7 +28,10 @@ struct ReaderSpec {
     uint16_t productId = 0;
     uint16_t reportLen = 0;
     bool openable = true;
-    BehaviourFactory behaviour;  // unset for a reader that cannot be opened
+    BehaviourFactory behaviour;  // unset for a reader that cannot be opened, or a shared one
+    // Set for a reader that another process serves to every process (the
+    // shared reader server): the name it is served under.
+    std::string sharedName;
 };
 
 // One line: a reader, nothing (blank or comment: no reader, no error), or

@@ -136,6 +136,8 @@ size_t CaReader::Blocks() const {
 
 SimReply CaReader::Answer(const Bytes& command, uint16_t reportLen) {
     std::lock_guard<std::mutex> lock(mutex_);
+    const bool isBlock = command.size() >= 2 && command[0] == 0x18 && command[1] == 0xC6;
+    if (!isBlock && options_.echoOthers) return AnswerWith(command, reportLen);
     const size_t index = blocks_++;
     auto problem = [&](const std::string& what) {
         problems_.push_back("block " + std::to_string(index) + ": " + what);

@@ -46,6 +46,7 @@ public:
         int refuseBlock = -1;  // index of the block (in arrival order) to refuse
         uint8_t refusalSw1 = 0x6A, refusalSw2 = 0x80;
         int wrongLengthBlock = -1;  // block index answered with three bytes
+        bool echoOthers = false;    // answer other commands with themselves, as a terminal's own commands
     };
     static std::shared_ptr<CaReader> Make(Options options) { return std::shared_ptr<CaReader>(new CaReader(options)); }
 

@@ -76,30 +76,37 @@ bool PipeReportLink::WriteReport(const uint8_t* report, size_t length) {
         OVERLAPPED overlapped{};
         overlapped.hEvent = writeEvent_.get();
         const auto size = static_cast<DWORD>(length);
-        if (Complete(overlapped, ::WriteFile(pipe_.get(), report, size, nullptr, &overlapped), size)) return true;
+        if (Complete(overlapped, ::WriteFile(pipe_.get(), report, size, nullptr, &overlapped)) == size) return true;
     }
     End();
     return false;
 }
 
 bool PipeReportLink::ReadReport(uint8_t* report, size_t length) {
-    if (!cancelled_ && !ended_) {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = readEvent_.get();
-        const auto size = static_cast<DWORD>(length);
-        // A longer message fails with ERROR_MORE_DATA and a shorter one comes
-        // up short: either way it is no report, and the connection ends.
-        if (Complete(overlapped, ::ReadFile(pipe_.get(), report, size, nullptr, &overlapped), size)) return true;
-    }
+    // A longer message fails with ERROR_MORE_DATA and a shorter one comes up
+    // short: either way it is no report, and the connection ends.
+    if (ReadMessage(report, length) == length) return true;
     End();
     return false;
 }
 
-bool PipeReportLink::Complete(OVERLAPPED& overlapped, BOOL started, DWORD length) {
+std::optional<size_t> PipeReportLink::ReadMessage(uint8_t* buffer, size_t capacity) {
+    if (!cancelled_ && !ended_) {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = readEvent_.get();
+        const auto size = static_cast<DWORD>(capacity);
+        if (const auto read = Complete(overlapped, ::ReadFile(pipe_.get(), buffer, size, nullptr, &overlapped)))
+            return *read;
+    }
+    End();
+    return std::nullopt;
+}
+
+std::optional<DWORD> PipeReportLink::Complete(OVERLAPPED& overlapped, BOOL started) {
     if (!started) {
         const DWORD error = ::GetLastError();
         // ERROR_MORE_DATA: the read is over, and its result tells the rest.
-        if (error != ERROR_IO_PENDING && error != ERROR_MORE_DATA) return false;
+        if (error != ERROR_IO_PENDING && error != ERROR_MORE_DATA) return std::nullopt;
     }
     // Cancel() may have run between the check before the transfer and its
     // start; its CancelIoEx then found nothing to cancel, so do it here.
@@ -107,7 +114,8 @@ bool PipeReportLink::Complete(OVERLAPPED& overlapped, BOOL started, DWORD length
     // Wait even when cancelled: the OVERLAPPED and the buffer must outlive
     // the transfer.
     DWORD transferred = 0;
-    return ::GetOverlappedResult(pipe_.get(), &overlapped, &transferred, TRUE) && transferred == length;
+    if (!::GetOverlappedResult(pipe_.get(), &overlapped, &transferred, TRUE)) return std::nullopt;
+    return transferred;
 }
 
 void PipeReportLink::Cancel() {

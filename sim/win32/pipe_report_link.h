@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/report_link.h"
@@ -43,6 +44,10 @@ public:
     // One report from the client. A message of another length is no report:
     // it ends the connection.
     bool ReadReport(uint8_t* report, size_t length) override;
+    // One message from the client, of any length up to `capacity`: its
+    // length, or nothing when the connection failed or ended (a longer
+    // message ends it too).
+    std::optional<size_t> ReadMessage(uint8_t* buffer, size_t capacity);
     // Disconnects the client (its pending and later I/O on the pipe fails)
     // and fails this end's pending and later I/O.
     void Cancel() override;
@@ -54,8 +59,8 @@ public:
 private:
     PipeReportLink(UniqueFileHandle pipe, UniqueHandle connectEvent, UniqueHandle readEvent, UniqueHandle writeEvent);
     // Waits for a transfer that ReadFile/WriteFile returned `started` for;
-    // true when it moved exactly `length` bytes.
-    bool Complete(OVERLAPPED& overlapped, BOOL started, DWORD length);
+    // how many bytes it moved, or nothing when it failed.
+    std::optional<DWORD> Complete(OVERLAPPED& overlapped, BOOL started);
     void End();
 
     UniqueFileHandle pipe_;

@@ -37,6 +37,10 @@ TEST(ReaderConfig, ReadsIdentityReportLengthAndBehaviour) {
     const ReaderSpec unopenable = Reader("6A8A 0801 0 unopenable");
     EXPECT_FALSE(unopenable.openable);
     EXPECT_EQ(unopenable.reportLen, 0);
+
+    const ReaderSpec shared = Reader("155B 4612 65 shared terminal-1");
+    EXPECT_EQ(shared.sharedName, "terminal-1");
+    EXPECT_FALSE(shared.behaviour) << "the shared reader server decides how it answers";
 }
 
 TEST(ReaderConfig, BlankLinesAndCommentsAreNoReaders) {
@@ -65,6 +69,8 @@ TEST(ReaderConfig, AWrongLineSaysWhatIsWrong) {
         {"155B 4612 65 stray 2", "missing behaviour"},
         {"155B 4612 65 echo then", "missing behaviour"},
         {"155B 4612 65 delay 600000 echo", "bad delay"},
+        {"155B 4612 65 shared", "missing shared reader's name"},
+        {"155B 4612 65 shared a\\b", "bad shared reader's name"},
     };
     for (const auto& [line, error] : cases) {
         const ParsedLine parsed = ParseReaderLine(line);
@@ -95,6 +101,8 @@ TEST(ReaderConfig, BehavioursAnswerAsNamed) {
     const Bytes block{0x18, 0xC6, 0x00, 0xFD, 0x01, 0xAB, 0x00};
     EXPECT_EQ(Replies(Reader("1 1 65 ca 2 refuse 0"), {block})[0].reports, FrameMessage({0x6A, 0x80}, kLen));
     EXPECT_EQ(Replies(Reader("1 1 65 ca 2"), {block})[0].reports, FrameMessage({0x90, 0x00}, kLen));
+    EXPECT_EQ(Replies(Reader("1 1 65 ca 2"), {{7}})[0].reports, FrameMessage({0x6D, 0x00}, kLen));
+    EXPECT_EQ(Replies(Reader("1 1 65 ca 2 echo-others"), {{7}, block})[0].reports, FrameMessage({7}, kLen));
 }
 
 TEST(ReaderConfig, ThenAnswersInTurnAndEveryConnectionStartsAfresh) {

@@ -85,32 +85,41 @@ extern "C" int VeldorinSim_DevicePath(int id, char* buffer, int capacity) {
 }
 
 extern "C" int VeldorinSim_ReceivedCount(int id) {
-    return WithReader(id, -1, [](FakeReader& reader) { return static_cast<int>(reader.Received().size()); });
+    return WithReader(id, -1, [](FakeReader& reader) { return static_cast<int>(reader.ReceivedCount()); });
 }
 
 extern "C" int VeldorinSim_Received(int id, int index, unsigned char* buffer, int capacity) {
     return WithReader(id, -1, [&](FakeReader& reader) {
-        const std::vector<Bytes> messages = reader.Received();
-        if (index < 0 || static_cast<size_t>(index) >= messages.size()) return -1;
-        const Bytes& message = messages[index];
-        if (buffer == nullptr || capacity < 0 || message.size() > static_cast<size_t>(capacity)) return -1;
-        std::memcpy(buffer, message.data(), message.size());
-        return static_cast<int>(message.size());
+        if (index < 0) return -1;
+        const std::optional<Bytes> message = reader.ReceivedMessage(static_cast<size_t>(index));
+        if (!message || buffer == nullptr || capacity < 0 || message->size() > static_cast<size_t>(capacity)) return -1;
+        std::memcpy(buffer, message->data(), message->size());
+        return static_cast<int>(message->size());
     });
 }
 
 extern "C" int VeldorinSim_WaitForReceived(int id, int count, int timeoutMs) {
     return WithReader(id, 0, [&](FakeReader& reader) {
-        return WaitUntil(timeoutMs, [&] { return reader.Received().size() >= static_cast<size_t>(count); }) ? 1 : 0;
+        return WaitUntil(timeoutMs, [&] { return reader.ReceivedCount() >= static_cast<size_t>(count); }) ? 1 : 0;
     });
 }
 
+namespace {
+
+int CopyLines(const std::vector<std::string>& lines, char* buffer, int capacity) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return CopyText(text, buffer, capacity);
+}
+
+}  // namespace
+
 extern "C" int VeldorinSim_Problems(int id, char* buffer, int capacity) {
-    return WithReader(id, -1, [&](FakeReader& reader) {
-        std::string text;
-        for (const std::string& problem : reader.Problems()) text += problem + "\n";
-        return CopyText(text, buffer, capacity);
-    });
+    return WithReader(id, -1, [&](FakeReader& reader) { return CopyLines(reader.Problems(), buffer, capacity); });
+}
+
+extern "C" int VeldorinSim_Violations(int id, char* buffer, int capacity) {
+    return WithReader(id, -1, [&](FakeReader& reader) { return CopyLines(reader.Violations(), buffer, capacity); });
 }
 
 extern "C" int VeldorinSim_Connections(int id) {

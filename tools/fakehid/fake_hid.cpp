@@ -11,6 +11,7 @@
 #include "win32/entry_barrier.h"
 #include "win32/unique_resource.h"
 #include "tools/fakehid/reader_registry.h"
+#include "tools/fakehid/shared_reader_client.h"
 
 namespace {
 
@@ -105,6 +106,7 @@ extern "C" BOOLEAN NTAPI FakeHidD_SetNumInputBuffers(HANDLE file, ULONG count) {
             ::SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
+        if (reader->Shared() && !SetSharedInputBuffers(file, count)) return FALSE;
         reader->SetInputBuffers(count);
         return TRUE;
     });
@@ -114,10 +116,13 @@ extern "C" BOOLEAN NTAPI FakeHidD_SetNumInputBuffers(HANDLE file, ULONG count) {
 // at most one report waiting in the pipe (it sends the next one only once
 // that was read), so discarding what the pipe holds now is the same; a
 // message caught halfway leaves middle and last reports, which a host's
-// framing skips while it waits for a first report.
+// framing skips while it waits for a first report. The shared reader keeps
+// each handle's queue in its server, which empties it when asked.
 extern "C" BOOLEAN NTAPI FakeHidD_FlushQueue(HANDLE file) {
     return ApiEntry<BOOLEAN>(FALSE, ERROR_NOT_ENOUGH_MEMORY, [&]() -> BOOLEAN {
-        if (!ReaderBehind(file)) return FALSE;
+        const auto reader = ReaderBehind(file);
+        if (!reader) return FALSE;
+        if (reader->Shared()) return FlushSharedHandle(file, reader->Description().reportLen);
         DWORD available = 0;
         while (::PeekNamedPipe(file, nullptr, 0, nullptr, &available, nullptr) && available != 0) {
             std::vector<uint8_t> report(available);

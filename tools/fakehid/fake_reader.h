@@ -1,5 +1,7 @@
 // One simulated reader: its identity and report length as configured, the
-// path it is listed under, and the pipe server behind that path.
+// path it is listed under, and the pipe server behind that path: in this
+// process, or, for a shared reader, the shared reader server every process
+// meets (whom the findings are asked of).
 #pragma once
 
 #include <windows.h>
@@ -7,6 +9,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,15 +28,25 @@ public:
     const ReaderSpec& Description() const { return spec_; }
     const std::string& DevicePath() const { return path_; }
 
+    bool Shared() const { return !spec_.sharedName.empty(); }
+
     bool Present() const;
-    // True when it was present until now.
+    // True when it was present until now. A shared reader leaves this
+    // process's list only: the server serves on.
     bool Unplug();
 
-    // See PipeReader::CatchUp.
+    // See PipeReader::CatchUp; for a shared reader, waits for the server to
+    // have an instance ready.
     void CatchUp() const;
 
-    std::vector<Bytes> Received() const;
+    size_t ReceivedCount() const;
+    std::optional<Bytes> ReceivedMessage(size_t index) const;
     std::vector<std::string> Problems() const;
+    // Messages mixed from the reports of several handles (a shared reader's
+    // only: a reader of this process has one handle a connection).
+    std::vector<std::string> Violations() const;
+    // Handles of this process (none are counted for a shared reader, whose
+    // server sees the handles of every process).
     size_t OpenHandles() const;
     size_t Connections() const;
 

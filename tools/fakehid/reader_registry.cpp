@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sim/win32/shared_reader_protocol.h"
 #include "win32/wine_path.h"
 
 namespace {
@@ -44,7 +45,11 @@ int ReaderRegistry::Attach(ReaderSpec description) {
         std::lock_guard<std::mutex> lock(mutex_);
         id = ++lastId_;
     }
-    auto reader = std::make_shared<FakeReader>(id, std::move(description), "\\\\.\\pipe\\" + PipeName(id));
+    // A shared reader is served at its name's path by the shared reader
+    // server; the others here, at a path of this process.
+    std::string path = description.sharedName.empty() ? "\\\\.\\pipe\\" + PipeName(id)
+                                                      : shared_reader::DevicePath(description.sharedName);
+    auto reader = std::make_shared<FakeReader>(id, std::move(description), std::move(path));
     std::lock_guard<std::mutex> lock(mutex_);
     readers_.push_back(std::move(reader));
     return id;
@@ -93,14 +98,16 @@ std::shared_ptr<FakeReader> ReaderRegistry::Find(int id) const {
 }
 
 std::shared_ptr<FakeReader> ReaderRegistry::FindByHandle(HANDLE file) const {
-    // The pipe's name, as the file system sees it: "\veldorinsim-<pid>-<id>".
+    // The pipe's name, as the file system sees it: its path without
+    // "\\.\pipe" ("\veldorinsim-<pid>-<id>", "\veldorinsim-shared-<name>").
     alignas(FILE_NAME_INFO) char buffer[sizeof(FILE_NAME_INFO) + MAX_PATH * sizeof(WCHAR)]{};
     auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
     if (!::GetFileInformationByHandleEx(file, FileNameInfo, info, sizeof(buffer) - sizeof(WCHAR))) return nullptr;
     const std::wstring name(info->FileName, info->FileNameLength / sizeof(WCHAR));
+    constexpr size_t kPipeFolder = sizeof("\\\\.\\pipe") - 1;
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& reader : readers_) {
-        const std::string expected = "\\" + PipeName(reader->Id());
+        const std::string expected = reader->DevicePath().substr(kPipeFolder);
         if (name == std::wstring(expected.begin(), expected.end())) return reader;
     }
     return nullptr;

@@ -27,10 +27,12 @@
  *     silent                 takes commands and never answers
  *     fixed HEX              answers with these bytes, e.g. fixed 9000
  *     length N               answers with N bytes 00 01 02 ... (modulo 251)
- *     ca V [refuse B] [wrong-length B]
+ *     ca V [refuse B] [wrong-length B] [echo-others]
  *                            accepts CA download blocks of variant V (1 or 2),
  *                            answers 90 00, refuses block B with 6A 80 or
- *                            answers block B with three bytes
+ *                            answers block B with three bytes; other commands
+ *                            are answered 6D 00, or, with echo-others, with
+ *                            themselves
  *     count-over             answers with a first report claiming 63 bytes
  *     endless                answers with a first report, then middle reports
  *                            for as long as they are read
@@ -38,6 +40,8 @@
  *     unopenable             is listed, but opening it fails
  *     stray N B              sends N stray middle/last reports, then as B
  *     unplug-after N B       sends the first N reports of B's answer, unplugs
+ *     pause-after N MS B     sends the first N reports of B's answer, waits
+ *                            MS milliseconds, then sends the rest
  *     delay MS B             waits MS milliseconds, then answers as B
  *     unsolicited B          answers as B, then sends the message "UNASKED"
  *                            (55 4E 41 53 4B 45 44) without being asked
@@ -45,6 +49,38 @@
  *
  * Each opening of a reader is a fresh connection with fresh behaviour state.
  * A reader that unplugs is gone until it is attached again (as a new reader).
+ *
+ * Shared readers
+ * --------------
+ *     155B 4612 65 shared NAME
+ *
+ * lists a reader that no process serves itself: the shared reader server
+ * (sharedreader.exe, beside veldorinsim.dll) serves it to every process, as
+ * one HID device that several programs open:
+ *
+ *     sharedreader NAME "155B 4612 65 BEHAVIOUR" [PARENT_PID]
+ *
+ * - every open handle (in any process) has an input queue of its own, of 32
+ *   reports until HidD_SetNumInputBuffers sets its size (2 to 512); when it
+ *   is full the oldest report is dropped;
+ * - every input report the reader sends goes to every open handle, and a
+ *   handle opened later gets none sent before;
+ * - the output reports of every handle feed the one reader, which answers
+ *   each whole message as BEHAVIOUR says (one behaviour state for all; an
+ *   endless answer is not served, its first report only);
+ * - HidD_FlushQueue empties the caller's queue alone, before it returns;
+ * - a message whose reports came from two handles is a protocol violation
+ *   (VeldorinSim_Violations); a message that another handle's first report
+ *   cut off is dropped, as a reader restarts on a first report.
+ *
+ * The reader's path is \\.\pipe\veldorinsim-shared-NAME (one pipe
+ * connection a handle, report lengths 3 to 65). The server prints "ready"
+ * once it can be opened, and ends on the control request "quit" or when the
+ * process PARENT_PID ends; its control pipe answers what it saw
+ * (sim/win32/shared_reader_protocol.h). The control API below asks it for a
+ * shared reader's messages, problems and violations; unplugging one takes it
+ * from this process's list only, and its handles are not counted by
+ * VeldorinSim_OpenHandles (the server sees those of every process).
  *
  * Control API
  * -----------
@@ -99,6 +135,11 @@ int VeldorinSim_WaitForReceived(int reader, int count, int timeoutMs);
  * line, with its terminating zero. Returns the text's length (0: nothing
  * wrong), or -1 for an unknown reader or a buffer too small. */
 int VeldorinSim_Problems(int reader, char* buffer, int capacity);
+
+/* The messages made of the reports of several handles, one a line, with
+ * its terminating zero (a shared reader's only). Returns the text's length
+ * (0: none), or -1 for an unknown reader or a buffer too small. */
+int VeldorinSim_Violations(int reader, char* buffer, int capacity);
 
 /* Times the reader was opened, and the last count given to
  * HidD_SetNumInputBuffers for it (0: never). -1 for an unknown reader. */

@@ -23,6 +23,7 @@ struct SimApi {
     int (*connections)(int) = nullptr;
     int (*openHandles)() = nullptr;
     int (*waitForOpenHandles)(int, int) = nullptr;
+    int (*violations)(int, char*, int) = nullptr;
 };
 
 template <typename Function>
@@ -39,7 +40,8 @@ bool ResolveAll(HMODULE module, SimApi& api) {
            Resolve(module, "VeldorinSim_WaitForReceived", api.waitForReceived) &&
            Resolve(module, "VeldorinSim_Connections", api.connections) &&
            Resolve(module, "VeldorinSim_OpenHandles", api.openHandles) &&
-           Resolve(module, "VeldorinSim_WaitForOpenHandles", api.waitForOpenHandles);
+           Resolve(module, "VeldorinSim_WaitForOpenHandles", api.waitForOpenHandles) &&
+           Resolve(module, "VeldorinSim_Violations", api.violations);
 }
 
 std::wstring BesidePagehost(const wchar_t* file) {
@@ -58,7 +60,7 @@ class SimObject final : public NamedDispatch {
 public:
     explicit SimObject(const SimApi& api)
         : NamedDispatch({L"attach", L"unplug", L"present", L"clear", L"receivedCount", L"lastReceived", L"received",
-                         L"waitForReceived", L"connections", L"openHandles", L"waitForOpenHandles"}),
+                         L"waitForReceived", L"connections", L"openHandles", L"waitForOpenHandles", L"violations"}),
           api_(api) {}
 
 private:
@@ -73,7 +75,8 @@ private:
         kWaitForReceived,
         kConnections,
         kOpenHandles,
-        kWaitForOpenHandles
+        kWaitForOpenHandles,
+        kViolations
     };
 
     HRESULT Call(size_t member, WORD, const Arguments& args, VARIANT* result, EXCEPINFO*) override {
@@ -102,6 +105,8 @@ private:
                 return ReturnNumber(result, api_.openHandles());
             case kWaitForOpenHandles:
                 return ReturnBool(result, api_.waitForOpenHandles(number(0), number(1)) != 0);
+            case kViolations:
+                return ReturnViolations(result, number(0));
         }
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -117,6 +122,20 @@ private:
             return S_OK;
         }
         return ReturnText(result, Widen(Base64().Encode(message.data(), static_cast<uint32_t>(length))));
+    }
+
+    // The shared reader's mixed messages, one a line ("" when none), or null
+    // for an unknown reader.
+    HRESULT ReturnViolations(VARIANT* result, int reader) {
+        if (!result) return S_OK;
+        std::string text(64 * 1024, '\0');
+        const int length = api_.violations(reader, text.data(), static_cast<int>(text.size()));
+        if (length < 0) {
+            result->vt = VT_NULL;
+            return S_OK;
+        }
+        text.resize(static_cast<size_t>(length));
+        return ReturnText(result, Widen(text));
     }
 
     SimApi api_;
