@@ -73,7 +73,7 @@ protected:
 
     InProcessReaderLocks locks_;
     std::unique_ptr<SharedReader> reader_;  // outlives the connections below
-    int32_t handles_ = 0;
+    std::atomic<int32_t> handles_{0};       // pages connect from threads of their own
 };
 
 TEST_F(SharedReaderTurns, ConnectionsTakeTurnsAndEveryAnswerIsTheirOwn) {
