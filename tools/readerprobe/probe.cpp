@@ -9,6 +9,7 @@
 #include "control/win32/machine_policy.h"
 #include "control/win32/network_drive.h"
 #include "device/win32/hid_discovery.h"
+#include "device/win32/named_reader_lock.h"
 #include "tools/readerprobe/registration_probe.h"
 #include "trace/win32/process_trace.h"
 #include "win32/utf8_text.h"
@@ -78,8 +79,9 @@ CallFinding Exchange(const std::string& command, const MachinePolicy& policy, co
     CollectedTrace trace;
     CallFinding call;
     {
+        // Its command takes its turn on the reader as the pages' do.
         ControlMethods methods([](uint16_t vendorId, uint16_t productId) { return OpenHidDevice(vendorId, productId); },
-                               [] {});
+                               [] {}, &OpenNamedReaderLock);
         methods.SetTrace(&trace);
         methods.SetExchangeTimeout(policy.exchangeTimeout);
         if (page) methods.AllowReaders(page->allowed);
