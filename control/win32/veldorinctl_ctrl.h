@@ -100,7 +100,7 @@ private:
     // Read once, when the control is made.
     const MachinePolicy m_policy;
     bool m_siteAllowed;
-    bool m_firingEvents = false;  // an event handler is running
+    bool m_firingEvents = false;        // an event handler is running
     std::string m_pageOrigin = "none";  // for the trace
     // Declared before m_methods, which writes to it from its worker.
     ControlTrace m_trace;
