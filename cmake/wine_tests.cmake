@@ -27,16 +27,79 @@ set(VELDORINCTL_WINE_RUNS_THIS_BUILD ${wine_runs_this_build} CACHE INTERNAL "Whe
 
 # veldorinctl_discover_wine_tests(<target> <gtest_discover_tests options>):
 # lists <target>'s GoogleTest tests when CTest runs, under Wine, inside the
-# shell's Wine session. Where this build's programs cannot run, listing them
-# would fail every CTest run of the build, even one that selects none of
-# them: there one disabled test stands for them in CTest's list.
+# shell's Wine session, each test to run in a process of its own. Where this
+# build's programs cannot run, listing them would fail every CTest run of the
+# build, even one that selects none of them: there one disabled test stands
+# for them in CTest's list. The x86 build runs its tests a suite to a process
+# instead (veldorinctl_add_wine_test_suites).
 function(veldorinctl_discover_wine_tests target)
-  if(VELDORINCTL_WINE_RUNS_THIS_BUILD)
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST ${ARGN})
-  else()
+  if(NOT VELDORINCTL_WINE_RUNS_THIS_BUILD)
     add_test(NAME ${target}.not_run COMMAND ${target})
     set_tests_properties(${target}.not_run PROPERTIES LABELS wine DISABLED TRUE)
+  elseif(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    veldorinctl_add_wine_test_suites(${target} ${ARGN})
+  else()
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST ${ARGN})
   endif()
+endfunction()
+
+# veldorinctl_add_wine_test_suites(<target> [DISCOVERY_TIMEOUT <s>]
+#                                  [PROPERTIES <name> <value>...]):
+# one CTest test, <target>.<suite>, for each test suite that <target>'s
+# sources define with TEST or TEST_F, running that suite's tests in one
+# process; and <target>.other for any test those names miss, so that every
+# test runs. The x86 programs start under emulation, at about 2 s a process:
+# a process for each of some 180 tests would cost more than the tests
+# themselves. (The x64 build runs each test alone.) A suite's time limit is
+# the one given for a test, times its number of tests, up to 900 s.
+function(veldorinctl_add_wine_test_suites target)
+  cmake_parse_arguments(arg "" "DISCOVERY_TIMEOUT" "PROPERTIES" ${ARGN})
+  set(per_test_timeout 120)
+  list(FIND arg_PROPERTIES TIMEOUT at)
+  if(at GREATER -1)
+    math(EXPR at "${at} + 1")
+    list(GET arg_PROPERTIES ${at} per_test_timeout)
+  endif()
+
+  # The suite of every test, once per test.
+  get_target_property(sources ${target} SOURCES)
+  get_target_property(source_dir ${target} SOURCE_DIR)
+  set(suite_of_each_test)
+  foreach(source IN LISTS sources)
+    cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir})
+    if(NOT source MATCHES "\\.cpp$")
+      continue()
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    file(STRINGS ${source} definitions REGEX "^TEST(_F)?\\([A-Za-z0-9_]+,")
+    foreach(definition IN LISTS definitions)
+      string(REGEX REPLACE "^TEST(_F)?\\(([A-Za-z0-9_]+),.*" "\\2" suite "${definition}")
+      list(APPEND suite_of_each_test ${suite})
+    endforeach()
+  endforeach()
+
+  set(suites ${suite_of_each_test})
+  list(REMOVE_DUPLICATES suites)
+  set(listed)
+  foreach(suite IN LISTS suites)
+    set(tests_of_suite ${suite_of_each_test})
+    list(FILTER tests_of_suite INCLUDE REGEX "^${suite}$")
+    list(LENGTH tests_of_suite count)
+    math(EXPR timeout "${per_test_timeout} * ${count}")
+    if(timeout GREATER 900)
+      set(timeout 900)
+    endif()
+    if(timeout LESS per_test_timeout)
+      set(timeout ${per_test_timeout})
+    endif()
+    add_test(NAME ${target}.${suite} COMMAND ${target} --gtest_filter=${suite}.*)
+    set_tests_properties(${target}.${suite} PROPERTIES ${arg_PROPERTIES})
+    set_tests_properties(${target}.${suite} PROPERTIES TIMEOUT ${timeout})
+    list(APPEND listed "${suite}.*")
+  endforeach()
+  list(JOIN listed ":" listed)
+  add_test(NAME ${target}.other COMMAND ${target} --gtest_filter=-${listed})
+  set_tests_properties(${target}.other PROPERTIES ${arg_PROPERTIES})
 endfunction()
 
 # veldorinctl_run_under_wine(<target> <config file>): <target> is built
