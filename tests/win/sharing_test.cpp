@@ -104,14 +104,18 @@ TEST_F(SharedReaderPages, ThreePagesCallingAsynchronouslyGetTheirOwnAnswers) {
 
 TEST_F(SharedReaderPages, APageKilledInTheMiddleOfAnExchangeShiftsNoAnswer) {
     // The first command waits for a cardholder; the rest are answered at once.
-    Share("delay 3000 echo then echo");
+    Share("delay 5000 echo then echo");
+    // The other pages are up and have the reader open before the dying page
+    // sends: how long a process takes to start (seconds, under emulation on
+    // a loaded machine) must not eat into the cardholder's time.
+    SessionEvent firstOpen(name_ + "-first"), secondOpen(name_ + "-second"), go(name_ + "-go");
+    auto first = Page({"open", "signal", name_ + "-first", "await", name_ + "-go", "calls", "100", "first"});
+    auto second = Page({"open", "signal", name_ + "-second", "await", name_ + "-go", "calls", "100", "second"});
+    ASSERT_TRUE(firstOpen.Wait(30000) && secondOpen.Wait(30000));
     auto dying = Page({"open", "call", "AQIDBA=="});
     ASSERT_TRUE(Eventually([&] { return VeldorinSim_ReceivedCount(reader_) >= 1; }, 30000))
         << "the dying page's command reached the reader";
-    SessionEvent firstOpen(name_ + "-first"), secondOpen(name_ + "-second");
-    auto first = Page({"open", "signal", name_ + "-first", "calls", "100", "first"});
-    auto second = Page({"open", "signal", name_ + "-second", "calls", "100", "second"});
-    ASSERT_TRUE(firstOpen.Wait(30000) && secondOpen.Wait(30000));
+    go.Set();
     ::Sleep(200);  // both wait for the lock the dying page holds
     ASSERT_FALSE(dying->Wait(0)) << "still waiting for its answer:\n" << dying->Output();
     dying->Kill();
