@@ -127,8 +127,11 @@ TEST_F(SharedReaderPages, APageKilledInTheMiddleOfAnExchangeShiftsNoAnswer) {
 
 TEST_F(SharedReaderPages, AnAnswerAfterTheTimeLimitIsNotTheNextCallsInOnePage) {
     ScopedMachinePolicy policy;
-    ASSERT_TRUE(policy.SetExchangeTimeoutSeconds(1));
-    Share("delay 1500 echo then echo");
+    // The late answer comes half a second after the first call gave up,
+    // and the second call's own limit leaves it 1.5 s more for its
+    // exchange: room enough on a loaded machine.
+    ASSERT_TRUE(policy.SetExchangeTimeoutSeconds(2));
+    Share("delay 2500 echo then echo");
     auto page = Page({"open", "call", "AAAA", "call", "BBBB"});
     ASSERT_TRUE(page->Wait(30000).has_value());
     EXPECT_NE(page->Output().find("answer \nanswer BBBB\n"), std::string::npos) << page->Output();
@@ -136,8 +139,8 @@ TEST_F(SharedReaderPages, AnAnswerAfterTheTimeLimitIsNotTheNextCallsInOnePage) {
 
 TEST_F(SharedReaderPages, AnAnswerAfterTheTimeLimitIsNotAnotherPagesAnswer) {
     ScopedMachinePolicy policy;
-    ASSERT_TRUE(policy.SetExchangeTimeoutSeconds(1));
-    Share("delay 1500 echo then echo");
+    ASSERT_TRUE(policy.SetExchangeTimeoutSeconds(2));
+    Share("delay 2500 echo then echo");
     SessionEvent laterOpen(name_ + "-later"), timedOut(name_ + "-timed-out"), go(name_ + "-go");
     auto later = Page({"open", "signal", name_ + "-later", "await", name_ + "-go", "call", "BBBB"});
     ASSERT_TRUE(laterOpen.Wait(30000));
@@ -150,8 +153,9 @@ TEST_F(SharedReaderPages, AnAnswerAfterTheTimeLimitIsNotAnotherPagesAnswer) {
 }
 
 TEST_F(SharedReaderPages, AClosedCallAnswersEmptyAndItsAnswerShiftsNothing) {
-    // The answer's first report after a while, the rest later still.
-    Share("delay 600 pause-after 1 1200 echo then echo");
+    // The answer's first report after a while, the rest later still: the
+    // close comes between them, with seconds to spare on either side.
+    Share("delay 600 pause-after 1 3000 echo then echo");
     const std::string twoReports(136, 'Q');  // 102 bytes: an answer of two reports
     auto page =
         Page({"open", "asynccall", twoReports, "sleep", "1000", "close", "events", "1", "open", "call", "BBBB"});
@@ -161,7 +165,7 @@ TEST_F(SharedReaderPages, AClosedCallAnswersEmptyAndItsAnswerShiftsNothing) {
 }
 
 TEST_F(SharedReaderPages, ReopeningDuringAnAnswerShiftsNothing) {
-    Share("delay 1000 echo then echo");
+    Share("delay 2500 echo then echo");
     auto page = Page({"open", "asynccall", "AAAA", "sleep", "300", "open", "call", "BBBB", "events", "1"});
     ASSERT_TRUE(page->Wait(30000).has_value());
     EXPECT_NE(page->Output().find("answer BBBB\nevent \n"), std::string::npos) << page->Output();
