@@ -78,6 +78,18 @@ protected:
         return text;
     }
 
+    // Three pages make 200 exchanges each at once (`step`: "calls" or
+    // "async"), every answer checked by its page; the reader gets every
+    // message whole.
+    void ThreePagesExchangeAtOnce(const char* step) {
+        Share("echo");
+        std::vector<std::unique_ptr<ChildProcess>> pages;
+        for (const char* tag : {"first", "second", "third"}) pages.push_back(Page({"open", step, "200", tag}));
+        for (auto& page : pages) EXPECT_TRUE(Passes(*page));
+        EXPECT_EQ(VeldorinSim_ReceivedCount(reader_), 600);
+        EXPECT_EQ(Violations(), "");
+    }
+
     std::string name_;
     int reader_ = 0;
     std::wstring config_;
@@ -85,21 +97,11 @@ protected:
 };
 
 TEST_F(SharedReaderPages, ThreePagesCallingAtOnceGetTheirOwnAnswers) {
-    Share("echo");
-    std::vector<std::unique_ptr<ChildProcess>> pages;
-    for (const char* tag : {"first", "second", "third"}) pages.push_back(Page({"open", "calls", "200", tag}));
-    for (auto& page : pages) EXPECT_TRUE(Passes(*page));
-    EXPECT_EQ(VeldorinSim_ReceivedCount(reader_), 600);
-    EXPECT_EQ(Violations(), "");
+    ThreePagesExchangeAtOnce("calls");
 }
 
 TEST_F(SharedReaderPages, ThreePagesCallingAsynchronouslyGetTheirOwnAnswers) {
-    Share("echo");
-    std::vector<std::unique_ptr<ChildProcess>> pages;
-    for (const char* tag : {"first", "second", "third"}) pages.push_back(Page({"open", "async", "200", tag}));
-    for (auto& page : pages) EXPECT_TRUE(Passes(*page));
-    EXPECT_EQ(VeldorinSim_ReceivedCount(reader_), 600);
-    EXPECT_EQ(Violations(), "");
+    ThreePagesExchangeAtOnce("async");
 }
 
 TEST_F(SharedReaderPages, APageKilledInTheMiddleOfAnExchangeShiftsNoAnswer) {
