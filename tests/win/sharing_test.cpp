@@ -155,8 +155,8 @@ TEST_F(SharedReaderPages, AnAnswerAfterTheTimeLimitIsNotAnotherPagesAnswer) {
 }
 
 TEST_F(SharedReaderPages, AClosedCallAnswersEmptyAndItsAnswerShiftsNothing) {
-    // The answer's first report after a while, the rest later still: the
-    // close comes between them, with seconds to spare on either side.
+    // The answer's first report after 0.6 s, the rest 3 s later still: the
+    // page closes at 1 s, between them, and well before the rest.
     Share("delay 600 pause-after 1 3000 echo then echo");
     const std::string twoReports(136, 'Q');  // 102 bytes: an answer of two reports
     auto page =
